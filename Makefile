@@ -1,0 +1,47 @@
+# The two commands of the README, and the sanitizer and benchmark builds.
+SHELL := /bin/bash
+JOBS ?= $(shell nproc)
+CMAKE_FLAGS ?=
+
+.PHONY: all deps build test test-plain test-asan test-tsan demo bench clean
+
+all: build
+
+deps:
+	@scripts/install-deps
+
+build/build.ninja: | deps
+	cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQVAD_WERROR=ON $(CMAKE_FLAGS)
+
+build: deps build/build.ninja
+	cmake --build build -j $(JOBS)
+
+# make test: the whole suite, built with AddressSanitizer and UndefinedBehaviorSanitizer,
+# then the threaded tests again under ThreadSanitizer.
+test: deps
+	@$(MAKE) --no-print-directory test-asan
+	@$(MAKE) --no-print-directory test-tsan
+
+test-plain: build
+	ctest --test-dir build --output-on-failure -j $(JOBS)
+
+test-asan: deps
+	cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQVAD_WERROR=ON -DQVAD_SANITIZE=address -DQVAD_BUILD_BENCH=OFF $(CMAKE_FLAGS)
+	cmake --build build-asan -j $(JOBS)
+	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	  ctest --test-dir build-asan --output-on-failure -j $(JOBS)
+
+test-tsan: deps
+	cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQVAD_WERROR=ON -DQVAD_SANITIZE=thread -DQVAD_BUILD_BENCH=OFF $(CMAKE_FLAGS)
+	cmake --build build-tsan -j $(JOBS)
+	TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+	  ctest --test-dir build-tsan --output-on-failure -j $(JOBS) -L threads
+
+demo: build
+	@scripts/demo
+
+bench: build
+	build/bench/signing_bench
+
+clean:
+	rm -rf build build-asan build-tsan

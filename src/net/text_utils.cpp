@@ -1,0 +1,234 @@
+#include "net/text_utils.h"
+
+#include <openssl/evp.h>
+
+#include <charconv>
+#include <cmath>
+#include <cstring>
+
+#include "platform/log.h"
+#include "qvad/configuration.h"
+
+namespace qvad {
+namespace {
+
+std::string digestHex(const EVP_MD* md, std::string_view text) {
+  unsigned char out[EVP_MAX_MD_SIZE];
+  unsigned int n = 0;
+  // The one-shot digest only fails on allocation failure; answer an empty text then.
+  if (EVP_Digest(text.data(), text.size(), out, &n, md, nullptr) != 1) return {};
+  return hexLower(out, n);
+}
+
+int hexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+bool isValidUTF8(std::string_view s) {
+  std::size_t i = 0;
+  while (i < s.size()) {
+    unsigned char c = static_cast<unsigned char>(s[i]);
+    std::size_t len;
+    std::uint32_t cp;
+    if (c < 0x80) {
+      ++i;
+      continue;
+    } else if ((c & 0xE0) == 0xC0) {
+      len = 2;
+      cp = c & 0x1F;
+    } else if ((c & 0xF0) == 0xE0) {
+      len = 3;
+      cp = c & 0x0F;
+    } else if ((c & 0xF8) == 0xF0) {
+      len = 4;
+      cp = c & 0x07;
+    } else {
+      return false;
+    }
+    if (i + len > s.size()) return false;
+    for (std::size_t k = 1; k < len; ++k) {
+      unsigned char cc = static_cast<unsigned char>(s[i + k]);
+      if ((cc & 0xC0) != 0x80) return false;
+      cp = (cp << 6) | (cc & 0x3F);
+    }
+    if ((len == 2 && cp < 0x80) || (len == 3 && cp < 0x800) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)) ||
+        (cp >= 0xD800 && cp <= 0xDFFF))
+      return false;
+    i += len;
+  }
+  return true;
+}
+
+// Characters a URL may hold as they are (RFC 3986 unreserved, reserved and "%").
+bool isURLCharacter(unsigned char c) {
+  if (std::isalnum(c)) return true;
+  return std::strchr("-._~:/?#[]@!$&'()*+,;=%", c) != nullptr && c != 0;
+}
+
+}  // namespace
+
+std::string hexLower(const unsigned char* bytes, std::size_t n) {
+  static constexpr char kDigits[] = "0123456789abcdef";
+  std::string out(n * 2, '\0');
+  for (std::size_t i = 0; i < n; ++i) {
+    out[2 * i] = kDigits[bytes[i] >> 4];
+    out[2 * i + 1] = kDigits[bytes[i] & 0xF];
+  }
+  return out;
+}
+
+std::string sha1(std::string_view text) { return digestHex(EVP_sha1(), text); }
+
+std::string qv_md5(std::string_view text) { return digestHex(EVP_md5(), text); }
+
+std::string qv_doc(std::string_view text) {
+  // The last non-empty path component, as a path splitter yields it ("a/b/" gives "b").
+  std::string_view s = text;
+  while (s.size() > 1 && s.back() == '/') s.remove_suffix(1);
+  auto slash = s.rfind('/');
+  std::string_view last = (slash == std::string_view::npos || s.size() == 1) ? s : s.substr(slash + 1);
+  return QvConfiguration::documentsDirectory() + "/" + std::string(last);
+}
+
+std::optional<std::string> percentDecode(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '%') {
+      out.push_back(text[i]);
+      continue;
+    }
+    if (i + 2 >= text.size()) return std::nullopt;
+    int hi = hexValue(text[i + 1]);
+    int lo = hexValue(text[i + 2]);
+    if (hi < 0 || lo < 0) return std::nullopt;
+    out.push_back(static_cast<char>(hi * 16 + lo));
+    i += 2;
+  }
+  if (!isValidUTF8(out)) return std::nullopt;
+  return out;
+}
+
+std::optional<std::map<std::string, std::string>> parseParams(std::string_view url) {
+  // A URL-components parser refuses text with characters a URL cannot hold or with
+  // broken percent escapes; so do we.
+  for (std::size_t i = 0; i < url.size(); ++i) {
+    unsigned char c = static_cast<unsigned char>(url[i]);
+    if (!isURLCharacter(c)) return std::nullopt;
+    if (c == '%' && (i + 2 >= url.size() || hexValue(url[i + 1]) < 0 || hexValue(url[i + 2]) < 0))
+      return std::nullopt;
+  }
+  std::string_view rest = url;
+  if (auto hash = rest.find('#'); hash != std::string_view::npos) rest = rest.substr(0, hash);
+  auto q = rest.find('?');
+  if (q == std::string_view::npos) return std::nullopt;
+  std::string_view query = rest.substr(q + 1);
+
+  std::map<std::string, std::string> result;
+  if (query.empty()) return result;
+  std::size_t start = 0;
+  for (;;) {
+    auto amp = query.find('&', start);
+    std::string_view item = query.substr(start, amp == std::string_view::npos ? std::string_view::npos : amp - start);
+    auto eq = item.find('=');
+    std::string_view rawName = item.substr(0, eq);
+    auto name = percentDecode(rawName);
+    std::string value;
+    if (eq != std::string_view::npos) {
+      if (auto once = percentDecode(item.substr(eq + 1))) {
+        std::string plus;
+        plus.reserve(once->size());
+        for (char c : *once) {
+          if (c == '+')
+            plus += "%20";
+          else
+            plus.push_back(c);
+        }
+        value = percentDecode(plus).value_or(std::string());
+      }
+    }
+    result[name.value_or(std::string(rawName))] = std::move(value);
+    if (amp == std::string_view::npos) break;
+    start = amp + 1;
+  }
+  return result;
+}
+
+bool isValidJSONObject(const nlohmann::json& value) {
+  switch (value.type()) {
+    case nlohmann::json::value_t::binary:
+    case nlohmann::json::value_t::discarded:
+      return false;
+    case nlohmann::json::value_t::number_float:
+      return std::isfinite(value.get<double>());
+    case nlohmann::json::value_t::object:
+    case nlohmann::json::value_t::array:
+      for (const auto& v : value) {
+        if (!isValidJSONObject(v)) return false;
+      }
+      return true;
+    default:
+      return true;
+  }
+}
+
+std::optional<std::string> getJSONString(const nlohmann::json& map) {
+  if (!map.is_object() || !isValidJSONObject(map)) return std::nullopt;
+  try {
+    return map.dump();
+  } catch (const nlohmann::json::exception&) {  // text that is not UTF-8
+    return std::nullopt;
+  }
+}
+
+std::optional<std::string> toJSONString(const nlohmann::json& map) {
+  if (!map.is_object() || !isValidJSONObject(map)) {
+    logLine("JSONSerialization error");
+    return std::nullopt;
+  }
+  return getJSONString(map).value_or(std::string());
+}
+
+std::string shortestDoubleText(double value) {
+  if (std::isnan(value)) return "nan";
+  if (std::isinf(value)) return value < 0 ? "-inf" : "inf";
+  if (value == 0) return std::signbit(value) ? "-0.0" : "0.0";
+
+  // Shortest round-trip digits and decimal exponent, from the scientific form.
+  char buf[64];
+  auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific);
+  std::string sci(buf, r.ptr);
+  auto e = sci.find('e');
+  std::string mantissa = sci.substr(0, e);
+  int exponent = std::stoi(sci.substr(e + 1));
+  bool negative = mantissa[0] == '-';
+  if (negative) mantissa.erase(0, 1);
+  std::string digits;
+  for (char c : mantissa) {
+    if (c != '.') digits.push_back(c);
+  }
+
+  std::string out = negative ? "-" : "";
+  const double magnitude = std::fabs(value);
+  if (magnitude < 1e-4 || magnitude > 0x1.0p53) {
+    out += digits.substr(0, 1);
+    if (digits.size() > 1) out += "." + digits.substr(1);
+    char exp[16];
+    std::snprintf(exp, sizeof exp, "e%c%02d", exponent < 0 ? '-' : '+', std::abs(exponent));
+    return out + exp;
+  }
+  const int point = exponent + 1;  // digits before the decimal point
+  if (point <= 0) {
+    out += "0." + std::string(static_cast<std::size_t>(-point), '0') + digits;
+  } else if (static_cast<std::size_t>(point) >= digits.size()) {
+    out += digits + std::string(static_cast<std::size_t>(point) - digits.size(), '0') + ".0";
+  } else {
+    out += digits.substr(0, static_cast<std::size_t>(point)) + "." + digits.substr(static_cast<std::size_t>(point));
+  }
+  return out;
+}
+
+}  // namespace qvad

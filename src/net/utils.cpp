@@ -1,0 +1,178 @@
+#include "net/utils.h"
+
+#include "device/map_location_manager.h"
+#include "device/qv_network_reachability_manager.h"
+#include "net/text_utils.h"
+#include "platform/advertising_identifier.h"
+#include "platform/clock.h"
+#include "platform/defaults.h"
+#include "platform/device.h"
+#include "qvad/qv_inter_active_ad_manager.h"
+
+namespace qvad {
+namespace {
+
+// RFC 3986 unreserved: what stays as it is in a query value.
+constexpr bool isUnreserved(unsigned char c) {
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '.' ||
+         c == '_' || c == '~';
+}
+
+bool isUTF8(std::string_view s) {
+  std::size_t i = 0;
+  while (i < s.size()) {
+    unsigned char c = static_cast<unsigned char>(s[i]);
+    if (c < 0x80) {
+      ++i;
+      continue;
+    }
+    std::size_t len = (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3 : (c & 0xF8) == 0xF0 ? 4 : 0;
+    if (len == 0 || i + len > s.size()) return false;
+    std::uint32_t cp = c & (0x7F >> len);
+    for (std::size_t k = 1; k < len; ++k) {
+      unsigned char cc = static_cast<unsigned char>(s[i + k]);
+      if ((cc & 0xC0) != 0x80) return false;
+      cp = (cp << 6) | (cc & 0x3F);
+    }
+    if ((len == 2 && cp < 0x80) || (len == 3 && cp < 0x800) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)) ||
+        (cp >= 0xD800 && cp <= 0xDFFF))
+      return false;
+    i += len;
+  }
+  return true;
+}
+
+std::string coordinateText(const std::optional<double>& v) { return shortestDoubleText(v.value_or(0.0)); }
+
+}  // namespace
+
+std::string Utils::nonce() {
+  std::uint32_t r = RandomSource::current()->next();
+  return std::to_string(r % 900000u + 100000u);
+}
+
+std::int64_t Utils::timestamp() {
+  return static_cast<std::int64_t>(Clock::current()->secondsSince1970() * 1000.0);
+}
+
+std::string Utils::getMyIDFA() {
+  auto ids = AdvertisingIdentifier::shared();
+  if (!ids->isAdvertisingTrackingEnabled()) return "";
+  std::string uuid = ids->uuidString();
+  if (uuid.find("00000000-0000-0000-0000-000000000000") != std::string::npos) return "";
+  return uuid;
+}
+
+std::string Utils::networkWordForFlags(std::uint32_t flags) {
+  using M = QvNetworkReachabilityManager;
+  auto status = M::networkReachabilityStatusForFlags(flags);
+  if (status.kind != M::NetworkReachabilityStatus::Kind::reachable) return "not connect";
+  return status.connectionType == M::ConnectionType::wwan ? "wwan" : "wifi";
+}
+
+std::string Utils::getCurrentNetwork() {
+  auto monitor = QvNetworkReachabilityManager::create();
+  std::uint32_t flags = 0;
+  if (!monitor || !monitor->getFlags(&flags)) return "not connect";
+  return networkWordForFlags(flags);
+}
+
+std::string Utils::getCurrentLanguage() {
+  auto value = Defaults::standard()->object("AppleLanguages");
+  if (!value || !value->is_array() || value->empty()) return "";
+  for (const auto& v : *value) {
+    if (!v.is_string()) return "";  // only a list of texts counts
+  }
+  return value->front().get<std::string>();
+}
+
+std::string Utils::longitudeText() { return coordinateText(MapLocationManager::shared().longitude()); }
+
+std::string Utils::latitudeText() { return coordinateText(MapLocationManager::shared().latitude()); }
+
+std::string Utils::systemVersionText() { return "ios_" + Device::systemVersion(); }
+
+ParameterMap Utils::getDefaultParams(const std::string& nonce, std::int64_t timestamp) {
+  ParameterMap map;
+  if (auto key = QvInterActiveAdManager::shared().appKey()) map.emplace("appKey", std::move(*key));
+  map.emplace("deviceId", getMyIDFA());
+  map.emplace("nonce", nonce);
+  map.emplace("timestamp", std::to_string(timestamp));
+  return map;
+}
+
+bool Utils::appendPercentEncoded(std::string& out, std::string_view value) {
+  if (!isUTF8(value)) return false;
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  for (unsigned char c : value) {
+    if (isUnreserved(c)) {
+      out.push_back(static_cast<char>(c));
+    } else {
+      out.push_back('%');
+      out.push_back(kHex[c >> 4]);
+      out.push_back(kHex[c & 0xF]);
+    }
+  }
+  return true;
+}
+
+std::string Utils::signingText(const ParameterMap& params, const std::optional<std::string>& secret) {
+  static const std::string kSecretKey = "appSecret";
+  std::string text;
+  text.reserve(256);
+  bool secretWritten = !secret.has_value();
+  auto append = [&text](const std::string& key, const std::string& value) {
+    text += key;
+    text += '=';
+    text += value;
+    text += ',';
+  };
+  // The map is ordered by key bytes, which for UTF-8 is code-point order: the pairs
+  // come out sorted, and "appSecret" is slotted in where it belongs.
+  for (const auto& [key, value] : params) {
+    if (!secretWritten && key >= kSecretKey) {
+      append(kSecretKey, *secret);
+      secretWritten = true;
+    }
+    if (key == kSecretKey) continue;  // replaced by the manager's secret, or dropped
+    append(key, value);
+  }
+  if (!secretWritten) append(kSecretKey, *secret);
+  if (!text.empty()) text.pop_back();
+  return text;
+}
+
+std::string Utils::getSignture(const ParameterMap& params) {
+  return sha1(signingText(params, QvInterActiveAdManager::shared().appSecret()));
+}
+
+std::string Utils::getURL(const std::string& url, const ParameterMap& params, SigningTrace* trace) {
+  const std::int64_t ts = timestamp();
+  const std::string n = nonce();
+  ParameterMap map = getDefaultParams(n, ts);
+  for (const auto& [key, value] : params) map.insert_or_assign(key, value);
+
+  std::string signature;
+  if (trace) {
+    trace->signedText = signingText(map, QvInterActiveAdManager::shared().appSecret());
+    trace->signature = signature = sha1(trace->signedText);
+  } else {
+    signature = getSignture(map);
+  }
+  map.insert_or_assign("signature", std::move(signature));
+
+  std::string out;
+  out.reserve(url.size() + 64 * map.size());
+  out += url;
+  out += '?';
+  for (const auto& [key, value] : map) {
+    out += key;
+    out += '=';
+    appendPercentEncoded(out, value);  // a value that is not text is sent empty
+    out += '&';
+  }
+  out.pop_back();
+  return out;
+}
+
+}  // namespace qvad

@@ -1,0 +1,106 @@
+#include "platform/defaults.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "platform/file_util.h"
+#include "qvad/configuration.h"
+
+namespace qvad {
+namespace {
+
+std::string localeToLanguageTag(std::string s) {
+  auto cut = s.find_first_of(".@");
+  if (cut != std::string::npos) s.resize(cut);
+  if (s.empty() || s == "C" || s == "POSIX") return {};
+  for (auto& c : s) {
+    if (c == '_') c = '-';
+  }
+  return s;
+}
+
+}  // namespace
+
+nlohmann::json Defaults::preferredLanguagesFromEnvironment() {
+  auto list = nlohmann::json::array();
+  auto add = [&](const std::string& raw) {
+    std::string tag = localeToLanguageTag(raw);
+    if (!tag.empty() && std::find(list.begin(), list.end(), tag) == list.end()) list.push_back(tag);
+  };
+  // LANGUAGE only counts when a real locale is set, as gettext does.
+  const char* language = std::getenv("LANGUAGE");
+  std::string primary;
+  for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+    const char* v = std::getenv(name);
+    if (v && *v) {
+      primary = v;
+      break;
+    }
+  }
+  if (language && *language && !localeToLanguageTag(primary).empty()) {
+    std::string all = language;
+    std::size_t start = 0;
+    while (start <= all.size()) {
+      auto end = all.find(':', start);
+      add(all.substr(start, end == std::string::npos ? std::string::npos : end - start));
+      if (end == std::string::npos) break;
+      start = end + 1;
+    }
+  }
+  add(primary);
+  return list;
+}
+
+std::shared_ptr<Defaults> Defaults::standard() {
+  static std::mutex mu;
+  static std::shared_ptr<Defaults> current;
+  std::string path = QvConfiguration::dataDirectory() + "/defaults.json";
+  std::lock_guard lock(mu);
+  if (!current || current->path() != path) {
+    current = std::make_shared<Defaults>(path);
+    auto languages = preferredLanguagesFromEnvironment();
+    if (!languages.empty()) current->registerDefaults({{"AppleLanguages", languages}});
+  }
+  return current;
+}
+
+Defaults::Defaults(std::string path) : path_(std::move(path)) {
+  if (auto text = readFile(path_)) {
+    auto parsed = nlohmann::json::parse(*text, nullptr, /*allow_exceptions=*/false);
+    if (parsed.is_object()) values_ = std::move(parsed);
+  }
+}
+
+std::optional<nlohmann::json> Defaults::object(const std::string& key) const {
+  std::lock_guard lock(mu_);
+  if (auto it = values_.find(key); it != values_.end()) return *it;
+  if (auto it = registered_.find(key); it != registered_.end()) return *it;
+  return std::nullopt;
+}
+
+bool Defaults::set(const std::string& key, nlohmann::json value) {
+  std::lock_guard lock(mu_);
+  values_[key] = std::move(value);
+  return saveLocked();
+}
+
+bool Defaults::remove(const std::string& key) {
+  std::lock_guard lock(mu_);
+  values_.erase(key);
+  return saveLocked();
+}
+
+void Defaults::registerDefaults(const nlohmann::json& values) {
+  if (!values.is_object()) return;
+  std::lock_guard lock(mu_);
+  for (auto it = values.begin(); it != values.end(); ++it) registered_[it.key()] = it.value();
+}
+
+bool Defaults::saveLocked() const {
+  // Replace invalid UTF-8 rather than throw: a stored value must never lose the others.
+  std::string text = values_.dump(2, ' ', false, nlohmann::json::error_handler_t::replace);
+  text.push_back('\n');
+  return writeFileAtomically(path_, text);
+}
+
+}  // namespace qvad

@@ -1,0 +1,47 @@
+// The user defaults store: a JSON object kept in one file under the data directory,
+// written atomically on every change. A registration domain supplies values that
+// are answered but never written (the preferred-language list comes from the locale).
+#pragma once
+
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+namespace qvad {
+
+class Defaults {
+ public:
+  /// The store of the configured data directory; a new data directory gives a new store.
+  static std::shared_ptr<Defaults> standard();
+
+  /// Opens the store at `path`; a missing or unreadable file is an empty store.
+  explicit Defaults(std::string path);
+
+  /// The stored value, else the registered one, else nothing.
+  std::optional<nlohmann::json> object(const std::string& key) const;
+  /// Stores and writes the file; returns false when the file could not be written
+  /// (the value is still answered for this process).
+  bool set(const std::string& key, nlohmann::json value);
+  bool remove(const std::string& key);
+  /// Adds to the registration domain (earlier registrations of a key are replaced).
+  void registerDefaults(const nlohmann::json& values);
+
+  const std::string& path() const { return path_; }
+
+  /// "AppleLanguages" as the locale environment gives it: LANGUAGE, else LC_ALL,
+  /// LC_MESSAGES, LANG; "en_US.UTF-8" becomes "en-US"; C and POSIX give no language.
+  static nlohmann::json preferredLanguagesFromEnvironment();
+
+ private:
+  bool saveLocked() const;
+
+  const std::string path_;
+  mutable std::mutex mu_;
+  nlohmann::json values_ = nlohmann::json::object();
+  nlohmann::json registered_ = nlohmann::json::object();
+};
+
+}  // namespace qvad

@@ -1,0 +1,19 @@
+// Small file helpers shared by the platform services.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace qvad {
+
+/// Whole file, or nothing when it cannot be read. Refuses files over `maxBytes`.
+std::optional<std::string> readFile(const std::string& path, std::size_t maxBytes = 16u << 20);
+/// Writes through a temporary file in the same directory and renames it into place,
+/// so readers see the old or the new content, never a torn one. Creates parent
+/// directories. Returns false on any failure (the old file is then untouched).
+bool writeFileAtomically(const std::string& path, std::string_view content);
+/// mkdir -p; true when the directory exists afterwards.
+bool makeDirectories(const std::string& path);
+
+}  // namespace qvad

@@ -1,0 +1,218 @@
+#include <algorithm>
+
+#include "platform/main_queue.h"
+
+namespace qvad {
+namespace {
+
+std::mutex& installMutex() {
+  static std::mutex m;
+  return m;
+}
+
+std::shared_ptr<MainQueue>& installed() {
+  static std::shared_ptr<MainQueue> q;
+  return q;
+}
+
+}  // namespace
+
+MainQueue& MainQueue::main() {
+  std::lock_guard lock(installMutex());
+  auto& q = installed();
+  if (!q) q = std::make_shared<HeadlessMainQueue>();
+  return *q;
+}
+
+void MainQueue::install(std::shared_ptr<MainQueue> queue) {
+  std::lock_guard lock(installMutex());
+  installed() = std::move(queue);
+}
+
+HeadlessMainQueue* HeadlessMainQueue::current() {
+  return dynamic_cast<HeadlessMainQueue*>(&MainQueue::main());
+}
+
+HeadlessMainQueue::HeadlessMainQueue()
+    : mainThread_(std::this_thread::get_id()), epoch_(std::chrono::steady_clock::now()) {}
+
+void HeadlessMainQueue::async(Task task) {
+  {
+    std::lock_guard lock(mu_);
+    tasks_.push_back(std::move(task));
+  }
+  cv_.notify_all();
+}
+
+TimerId HeadlessMainQueue::asyncAfter(double seconds, Task task) {
+  TimerId id;
+  {
+    std::lock_guard lock(mu_);
+    id = nextId_++;
+    double due = nowLocked() + std::max(0.0, seconds);
+    timers_.emplace(due, Timer{id, std::move(task)});
+  }
+  cv_.notify_all();
+  return id;
+}
+
+void HeadlessMainQueue::cancel(TimerId id) {
+  Task doomed;  // destroyed outside the lock: its captures may post or cancel
+  std::lock_guard lock(mu_);
+  for (auto it = timers_.begin(); it != timers_.end(); ++it) {
+    if (it->second.id == id) {
+      doomed = std::move(it->second.task);
+      timers_.erase(it);
+      break;
+    }
+  }
+}
+
+double HeadlessMainQueue::nowLocked() const {
+  if (virtualClock_) return virtualNow_;
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - epoch_).count();
+}
+
+double HeadlessMainQueue::now() const {
+  std::lock_guard lock(mu_);
+  return nowLocked();
+}
+
+bool HeadlessMainQueue::isMainThread() const {
+  std::lock_guard lock(mu_);
+  return std::this_thread::get_id() == mainThread_;
+}
+
+void HeadlessMainQueue::bindToCurrentThread() {
+  std::lock_guard lock(mu_);
+  mainThread_ = std::this_thread::get_id();
+}
+
+void HeadlessMainQueue::useVirtualClock(bool enabled, double start) {
+  std::lock_guard lock(mu_);
+  if (enabled) {
+    virtualNow_ = start;
+  } else {
+    // Keep pending timers in the future relative to real time.
+    epoch_ = std::chrono::steady_clock::now() - std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                                                     std::chrono::duration<double>(virtualNow_));
+  }
+  virtualClock_ = enabled;
+}
+
+// Runs one ready task or due timer with the lock released; false when none is ready.
+bool HeadlessMainQueue::runOne(std::unique_lock<std::mutex>& lock) {
+  Task task;
+  if (!tasks_.empty()) {
+    task = std::move(tasks_.front());
+    tasks_.pop_front();
+  } else if (!timers_.empty() && timers_.begin()->first <= nowLocked()) {
+    task = std::move(timers_.begin()->second.task);
+    timers_.erase(timers_.begin());
+  } else {
+    return false;
+  }
+  lock.unlock();
+  task();
+  task = nullptr;
+  lock.lock();
+  return true;
+}
+
+std::size_t HeadlessMainQueue::runUntilIdle() {
+  std::size_t n = 0;
+  std::unique_lock lock(mu_);
+  while (runOne(lock)) ++n;
+  return n;
+}
+
+void HeadlessMainQueue::runFor(double seconds) {
+  std::unique_lock lock(mu_);
+  if (virtualClock_) {
+    const double end = virtualNow_ + std::max(0.0, seconds);
+    for (;;) {
+      while (runOne(lock)) {
+      }
+      if (timers_.empty() || timers_.begin()->first > end) break;
+      virtualNow_ = std::max(virtualNow_, timers_.begin()->first);
+    }
+    virtualNow_ = end;
+    while (runOne(lock)) {
+    }
+    return;
+  }
+  const auto end = std::chrono::steady_clock::now() + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                                                          std::chrono::duration<double>(seconds));
+  while (std::chrono::steady_clock::now() < end) {
+    while (runOne(lock)) {
+    }
+    auto wake = end;
+    if (!timers_.empty()) {
+      auto due = epoch_ + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                              std::chrono::duration<double>(timers_.begin()->first));
+      wake = std::min(wake, due);
+    }
+    cv_.wait_until(lock, wake, [&] { return !tasks_.empty(); });
+  }
+}
+
+bool HeadlessMainQueue::runUntil(const std::function<bool()>& done, double timeoutSeconds) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                                                          std::chrono::duration<double>(timeoutSeconds));
+  std::unique_lock lock(mu_);
+  for (;;) {
+    while (runOne(lock)) {
+      lock.unlock();
+      bool finished = done();
+      lock.lock();
+      if (finished) return true;
+    }
+    lock.unlock();
+    bool finished = done();
+    lock.lock();
+    if (finished) return true;
+    if (std::chrono::steady_clock::now() >= end) return false;
+    auto wake = std::min(end, std::chrono::steady_clock::now() + std::chrono::milliseconds(50));
+    if (!virtualClock_ && !timers_.empty()) {
+      auto due = epoch_ + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                              std::chrono::duration<double>(timers_.begin()->first));
+      wake = std::min(wake, due);
+    }
+    cv_.wait_until(lock, wake, [&] { return !tasks_.empty(); });
+  }
+}
+
+void HeadlessMainQueue::run() {
+  std::unique_lock lock(mu_);
+  stopped_ = false;
+  while (!stopped_) {
+    if (runOne(lock)) continue;
+    if (!virtualClock_ && !timers_.empty()) {
+      auto due = epoch_ + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                              std::chrono::duration<double>(timers_.begin()->first));
+      cv_.wait_until(lock, due, [&] { return stopped_ || !tasks_.empty(); });
+    } else {
+      cv_.wait(lock, [&] { return stopped_ || !tasks_.empty() || (!timers_.empty() && !virtualClock_); });
+    }
+  }
+}
+
+void HeadlessMainQueue::stop() {
+  {
+    std::lock_guard lock(mu_);
+    stopped_ = true;
+  }
+  cv_.notify_all();
+}
+
+std::size_t HeadlessMainQueue::pendingTasks() const {
+  std::lock_guard lock(mu_);
+  return tasks_.size();
+}
+
+std::size_t HeadlessMainQueue::pendingTimers() const {
+  std::lock_guard lock(mu_);
+  return timers_.size();
+}
+
+}  // namespace qvad

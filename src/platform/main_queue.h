@@ -1,0 +1,101 @@
+// The main queue: closures that must run on the main thread (views, controllers,
+// host callbacks) are posted here. The installed backend decides what "main" is:
+// the headless run loop below, or the GLib main context of the desktop backend.
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <deque>
+#include <thread>
+
+namespace qvad {
+
+using Task = std::function<void()>;
+using TimerId = std::uint64_t;
+
+class MainQueue {
+ public:
+  virtual ~MainQueue() = default;
+
+  /// The installed queue. The headless run loop is installed on first use unless a
+  /// backend installed its own before.
+  static MainQueue& main();
+  /// Replaces the queue; call once at start-up, before any other thread posts.
+  static void install(std::shared_ptr<MainQueue> queue);
+
+  /// Runs `task` later on the main thread. Thread-safe; never runs it inline.
+  virtual void async(Task task) = 0;
+  /// One-shot timer: runs `task` on the main thread after `seconds`. Thread-safe.
+  virtual TimerId asyncAfter(double seconds, Task task) = 0;
+  /// Cancels a timer that has not fired; unknown or fired ids are ignored.
+  virtual void cancel(TimerId id) = 0;
+  /// Seconds on the queue's timer clock (virtual in tests).
+  virtual double now() const = 0;
+  virtual bool isMainThread() const = 0;
+};
+
+/// Posts to the installed main queue.
+inline void dispatchMain(Task task) { MainQueue::main().async(std::move(task)); }
+
+/// Run loop driven by the host or a test. Timers follow either the steady clock or a
+/// virtual clock that only moves when runFor() or advance() is called, so tests never sleep.
+class HeadlessMainQueue final : public MainQueue {
+ public:
+  HeadlessMainQueue();
+
+  /// The installed queue when it is a headless one, else nullptr.
+  static HeadlessMainQueue* current();
+
+  void async(Task task) override;
+  TimerId asyncAfter(double seconds, Task task) override;
+  void cancel(TimerId id) override;
+  double now() const override;
+  bool isMainThread() const override;
+
+  /// Makes the calling thread the main thread (the creating thread is the default).
+  void bindToCurrentThread();
+  /// Switches timers to a virtual clock starting at `start` seconds, or back to real time.
+  void useVirtualClock(bool enabled, double start = 0);
+
+  /// Runs every ready task and every timer due now, including tasks those post;
+  /// returns how many ran.
+  std::size_t runUntilIdle();
+  /// Virtual clock: moves time forward in timer steps, running what becomes due.
+  /// Real clock: keeps running tasks and timers for `seconds` of wall time.
+  void runFor(double seconds);
+  /// Runs until `done()` is true or `timeoutSeconds` of real time pass; returns done().
+  /// Sleeps while nothing is ready, so worker threads can post meanwhile.
+  bool runUntil(const std::function<bool()>& done, double timeoutSeconds);
+  /// Runs until stop() is called (from any thread or from a task).
+  void run();
+  void stop();
+  /// Number of queued tasks and pending timers (for tests).
+  std::size_t pendingTasks() const;
+  std::size_t pendingTimers() const;
+
+ private:
+  bool runOne(std::unique_lock<std::mutex>& lock);
+  double nowLocked() const;
+
+  mutable std::mutex mu_;
+  std::condition_variable cv_;
+  std::deque<Task> tasks_;
+  struct Timer {
+    TimerId id;
+    Task task;
+  };
+  std::multimap<double, Timer> timers_;  // due time -> timer; equal times fire in posting order
+  TimerId nextId_ = 1;
+  std::thread::id mainThread_;
+  bool virtualClock_ = false;
+  double virtualNow_ = 0;
+  bool stopped_ = false;
+  std::chrono::steady_clock::time_point epoch_;
+};
+
+}  // namespace qvad

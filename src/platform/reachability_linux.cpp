@@ -1,0 +1,93 @@
+#include <net/if.h>
+
+#include <cstdlib>
+#include <limits>
+#include <mutex>
+#include <sstream>
+
+#include "platform/file_util.h"
+#include "platform/reachability.h"
+
+namespace qvad {
+namespace {
+
+std::mutex factoryMutex;
+Reachability::Factory factory;
+
+constexpr unsigned kRouteUp = 0x1;  // RTF_UP
+
+std::string trim(std::string s) {
+  while (!s.empty() && (s.back() == '\n' || s.back() == ' ' || s.back() == '\r')) s.pop_back();
+  return s;
+}
+
+}  // namespace
+
+std::unique_ptr<Reachability> Reachability::createWithAddress(const sockaddr_in& address) {
+  Factory f;
+  {
+    std::lock_guard lock(factoryMutex);
+    f = factory;
+  }
+  if (f) return f(address);
+  return std::make_unique<LinuxReachability>();
+}
+
+void Reachability::setFactory(Factory f) {
+  std::lock_guard lock(factoryMutex);
+  factory = std::move(f);
+}
+
+LinuxReachability::LinuxReachability(std::string procNet, std::string sysClassNet)
+    : procNet_(std::move(procNet)), sysClassNet_(std::move(sysClassNet)) {}
+
+bool LinuxReachability::getFlags(std::uint32_t* flags) {
+  auto table = readFile(procNet_ + "/route", 1 << 20);
+  if (!table) return false;
+
+  // Columns: Iface Destination Gateway Flags RefCnt Use Metric Mask ...; pick the
+  // usable default route with the lowest metric.
+  std::istringstream in(*table);
+  std::string line;
+  std::getline(in, line);  // header
+  std::string bestInterface;
+  unsigned long bestMetric = std::numeric_limits<unsigned long>::max();
+  while (std::getline(in, line)) {
+    std::istringstream row(line);
+    std::string iface, dest, gateway, routeFlags, refcnt, use, metric, mask;
+    if (!(row >> iface >> dest >> gateway >> routeFlags >> refcnt >> use >> metric >> mask)) continue;
+    if (dest != "00000000" || mask != "00000000") continue;
+    unsigned long rf = std::strtoul(routeFlags.c_str(), nullptr, 16);
+    if (!(rf & kRouteUp)) continue;
+    unsigned long m = std::strtoul(metric.c_str(), nullptr, 10);
+    if (bestInterface.empty() || m < bestMetric) {
+      bestInterface = iface;
+      bestMetric = m;
+    }
+  }
+
+  std::uint32_t result = 0;
+  if (!bestInterface.empty() && bestInterface.find('/') == std::string::npos && bestInterface != "." &&
+      bestInterface != "..") {
+    const std::string dir = sysClassNet_ + "/" + bestInterface;
+    bool wwan = bestInterface.rfind("wwan", 0) == 0;
+    if (auto uevent = readFile(dir + "/uevent", 64 * 1024)) {
+      if (uevent->find("DEVTYPE=wwan") != std::string::npos) wwan = true;
+    }
+    unsigned long ifFlags = 0;
+    if (auto text = readFile(dir + "/flags", 4096)) ifFlags = std::strtoul(trim(*text).c_str(), nullptr, 16);
+    const bool up = ifFlags & IFF_UP;
+    const bool running = ifFlags & IFF_RUNNING;
+    if (up && running) {
+      result |= ReachabilityFlags::kReachable;
+    } else if (up) {
+      // A route over a link without carrier: reachable only once the link comes up.
+      result |= ReachabilityFlags::kConnectionRequired;
+    }
+    if (wwan) result |= ReachabilityFlags::kIsWWAN;
+  }
+  *flags = result;
+  return true;
+}
+
+}  // namespace qvad

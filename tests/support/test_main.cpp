@@ -1,0 +1,24 @@
+// Test entry: every run gets its own data and documents directories, so tests never
+// touch the user's files, and the main queue belongs to the test thread.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "platform/main_queue.h"
+#include "qvad/configuration.h"
+
+int main(int argc, char** argv) {
+  testing::InitGoogleTest(&argc, argv);
+  namespace fs = std::filesystem;
+  std::string tmpl = (fs::temp_directory_path() / "qvad-test-XXXXXX").string();
+  if (!mkdtemp(tmpl.data())) return 2;
+  qvad::QvConfiguration::setDataDirectory(tmpl + "/data");
+  qvad::QvConfiguration::setDocumentsDirectory(tmpl + "/Documents");
+  qvad::MainQueue::main();  // the test thread is the main thread
+  int rc = RUN_ALL_TESTS();
+  std::error_code ec;
+  fs::remove_all(tmpl, ec);
+  return rc;
+}
