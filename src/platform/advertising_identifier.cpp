@@ -38,10 +38,11 @@ std::shared_ptr<AdvertisingIdentifier> AdvertisingIdentifier::shared() {
 AdvertisingIdentifier::AdvertisingIdentifier(std::string path) : path_(std::move(path)) {}
 
 std::string AdvertisingIdentifier::makeUUID() {
-  auto random = RandomSource::current();
+  // Never the installed source: a fixed test nonce must not become a persisted identifier.
+  auto& random = RandomSource::system();
   unsigned char b[16];
   for (int i = 0; i < 16; i += 4) {
-    std::uint32_t v = random->next();
+    std::uint32_t v = random.next();
     for (int k = 0; k < 4; ++k) b[i + k] = static_cast<unsigned char>(v >> (8 * k));
   }
   b[6] = static_cast<unsigned char>((b[6] & 0x0F) | 0x40);  // version 4

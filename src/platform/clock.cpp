@@ -76,6 +76,11 @@ std::shared_ptr<RandomSource> RandomSource::current() {
   return randomSlot();
 }
 
+RandomSource& RandomSource::system() {
+  static SystemRandom* r = new SystemRandom;
+  return *r;
+}
+
 void RandomSource::install(std::shared_ptr<RandomSource> source) {
   std::lock_guard lock(servicesMutex());
   randomSlot() = source ? std::move(source) : std::make_shared<SystemRandom>();

@@ -38,6 +38,8 @@ class RandomSource {
   /// The installed source (the kernel's CSPRNG unless replaced). Thread-safe.
   static std::shared_ptr<RandomSource> current();
   static void install(std::shared_ptr<RandomSource> source);
+  /// The kernel's CSPRNG, whatever is installed: for values that must never be fixed.
+  static RandomSource& system();
 };
 
 /// Answers the same value every time.
