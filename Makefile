@@ -17,7 +17,7 @@ build: deps build/build.ninja
 	cmake --build build -j $(JOBS)
 
 # make test: the whole suite, built with AddressSanitizer and UndefinedBehaviorSanitizer,
-# then the threaded tests again under ThreadSanitizer.
+# then again under ThreadSanitizer.
 test: deps
 	@$(MAKE) --no-print-directory test-asan
 	@$(MAKE) --no-print-directory test-tsan
@@ -35,7 +35,7 @@ test-tsan: deps
 	cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQVAD_WERROR=ON -DQVAD_SANITIZE=thread -DQVAD_BUILD_BENCH=OFF $(CMAKE_FLAGS)
 	cmake --build build-tsan -j $(JOBS)
 	TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
-	  ctest --test-dir build-tsan --output-on-failure -j $(JOBS) -L threads
+	  ctest --test-dir build-tsan --output-on-failure -j $(JOBS)
 
 demo: build
 	@scripts/demo
