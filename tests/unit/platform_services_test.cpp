@@ -1,0 +1,175 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+#include "platform/advertising_identifier.h"
+#include "platform/defaults.h"
+#include "platform/file_util.h"
+#include "platform/main_queue.h"
+#include "platform/notification_center.h"
+#include "support/temp_dir.h"
+
+namespace qvad {
+namespace {
+
+TEST(MainQueue, PostsFromOtherThreadsRunInOrderOnTheMainThread) {
+  auto* q = HeadlessMainQueue::current();
+  ASSERT_NE(q, nullptr);
+  std::vector<int> seen;
+  std::atomic<bool> offMain{false};
+  std::thread worker([&] {
+    offMain = !q->isMainThread();
+    for (int i = 0; i < 100; ++i) {
+      q->async([&seen, i, q] {
+        EXPECT_TRUE(q->isMainThread());
+        seen.push_back(i);
+      });
+    }
+  });
+  worker.join();
+  EXPECT_TRUE(offMain);
+  EXPECT_TRUE(q->runUntil([&] { return seen.size() == 100; }, 10));
+  for (int i = 0; i < 100; ++i) EXPECT_EQ(seen[i], i);
+}
+
+TEST(MainQueue, VirtualTimersFireInDueOrderAndCancel) {
+  auto* q = HeadlessMainQueue::current();
+  q->useVirtualClock(true, 100);
+  std::vector<std::string> fired;
+  q->asyncAfter(2, [&] { fired.push_back("b"); });
+  TimerId cancelled = q->asyncAfter(1, [&] { fired.push_back("x"); });
+  q->asyncAfter(1, [&] {
+    fired.push_back("a");
+    q->asyncAfter(0.5, [&] { fired.push_back("a+0.5"); });  // re-arming from a timer
+  });
+  q->cancel(cancelled);
+  q->runFor(0.99);
+  EXPECT_TRUE(fired.empty());
+  q->runFor(1.6);
+  EXPECT_EQ(fired, (std::vector<std::string>{"a", "a+0.5", "b"}));
+  EXPECT_DOUBLE_EQ(q->now(), 102.59);
+  EXPECT_EQ(q->pendingTimers(), 0u);
+  q->useVirtualClock(false);
+}
+
+TEST(MainQueue, RunStopsFromATask) {
+  auto* q = HeadlessMainQueue::current();
+  int ran = 0;
+  q->async([&] { ++ran; });
+  q->asyncAfter(0.01, [&] {
+    ++ran;
+    q->stop();
+  });
+  q->run();
+  EXPECT_EQ(ran, 2);
+}
+
+TEST(NotificationCenter, ObserversByNameAndRemovalDuringPost) {
+  auto& center = NotificationCenter::defaultCenter();
+  int a = 0, b = 0, all = 0;
+  NotificationCenter::ObserverId idB = 0;
+  auto idA = center.addObserver("n", [&](const Notification&) {
+    ++a;
+    center.removeObserver(idB);  // removed before its turn: not called
+  });
+  idB = center.addObserver("n", [&](const Notification&) { ++b; });
+  auto idAll = center.addObserver("", [&](const Notification& n) {
+    if (n.name == "n" || n.name == "other") ++all;
+  });
+  center.post("n");
+  center.post("other");
+  center.removeObserver(idA);
+  center.removeObserver(idAll);
+  center.post("n");
+  EXPECT_EQ(a, 1);
+  EXPECT_EQ(b, 0);
+  EXPECT_EQ(all, 2);
+}
+
+TEST(Defaults, PersistsAtomicallyAndSurvivesACorruptFile) {
+  testing::TempDir dir;
+  const std::string path = dir.path() + "/sub/defaults.json";
+  {
+    Defaults d(path);
+    EXPECT_TRUE(d.set("WebKitCacheModelPreferenceKey", 0));
+    EXPECT_TRUE(d.set("text", "\xFF"));  // not UTF-8: written replaced, never dropping the file
+  }
+  Defaults reread(path);
+  EXPECT_EQ(reread.object("WebKitCacheModelPreferenceKey"), nlohmann::json(0));
+  EXPECT_TRUE(reread.object("text").has_value());
+  EXPECT_FALSE(reread.object("missing").has_value());
+
+  dir.write("sub/defaults.json", "{ not json");
+  Defaults corrupt(path);
+  EXPECT_FALSE(corrupt.object("WebKitCacheModelPreferenceKey").has_value());
+  EXPECT_TRUE(corrupt.set("k", 1));
+  EXPECT_EQ(Defaults(path).object("k"), nlohmann::json(1));
+
+  // An unwritable location reports failure but keeps the value for this process.
+  Defaults nowhere("/proc/qvad-cannot-write/defaults.json");
+  EXPECT_FALSE(nowhere.set("k", 2));
+  EXPECT_EQ(nowhere.object("k"), nlohmann::json(2));
+}
+
+TEST(Defaults, PreferredLanguagesFromLocale) {
+  struct Env {
+    const char* name;
+    std::string saved;
+    bool had;
+  } vars[] = {{"LANGUAGE", "", false}, {"LC_ALL", "", false}, {"LC_MESSAGES", "", false}, {"LANG", "", false}};
+  for (auto& v : vars) {
+    const char* cur = getenv(v.name);
+    v.had = cur != nullptr;
+    if (cur) v.saved = cur;
+    unsetenv(v.name);
+  }
+  setenv("LANG", "zh_CN.UTF-8", 1);
+  EXPECT_EQ(Defaults::preferredLanguagesFromEnvironment(), nlohmann::json({"zh-CN"}));
+  setenv("LANGUAGE", "sr_RS@latin:en", 1);
+  EXPECT_EQ(Defaults::preferredLanguagesFromEnvironment(), nlohmann::json({"sr-RS", "en", "zh-CN"}));
+  setenv("LC_ALL", "C", 1);
+  EXPECT_EQ(Defaults::preferredLanguagesFromEnvironment(), nlohmann::json::array()) << "C locale: no language";
+  for (auto& v : vars) {
+    if (v.had)
+      setenv(v.name, v.saved.c_str(), 1);
+    else
+      unsetenv(v.name);
+  }
+}
+
+TEST(AdvertisingIdentifier, PersistedUpperCaseAndReset) {
+  testing::TempDir dir;
+  const std::string path = dir.path() + "/id.json";
+  std::string first;
+  {
+    AdvertisingIdentifier ids(path);
+    first = ids.uuidString();
+    ASSERT_EQ(first.size(), 36u);
+    for (std::size_t i : {8u, 13u, 18u, 23u}) EXPECT_EQ(first[i], '-');
+    EXPECT_EQ(first[14], '4') << "version 4";
+    EXPECT_EQ(first.find_first_of("abcdef"), std::string::npos);
+    ids.setLimitTracking(true);
+  }
+  AdvertisingIdentifier again(path);
+  EXPECT_EQ(again.uuidString(), first);
+  EXPECT_FALSE(again.isAdvertisingTrackingEnabled());
+  again.reset();
+  EXPECT_NE(again.uuidString(), first);
+
+  dir.write("id.json", R"({"identifier":"not-a-uuid","limitTracking":"yes"})");
+  AdvertisingIdentifier repaired(path);
+  EXPECT_EQ(repaired.uuidString().size(), 36u) << "a damaged file gets a fresh identifier";
+  EXPECT_TRUE(repaired.isAdvertisingTrackingEnabled());
+}
+
+TEST(FileUtil, ReadRefusesOversizedFiles) {
+  testing::TempDir dir;
+  dir.write("f", std::string(100, 'x'));
+  EXPECT_EQ(readFile(dir.path() + "/f", 100)->size(), 100u);
+  EXPECT_FALSE(readFile(dir.path() + "/f", 99).has_value());
+  EXPECT_FALSE(readFile(dir.path() + "/missing").has_value());
+}
+
+}  // namespace
+}  // namespace qvad

@@ -1,0 +1,218 @@
+#include "net/utils.h"
+
+#include <gtest/gtest.h>
+
+#include "net/text_utils.h"
+#include "platform/advertising_identifier.h"
+#include "platform/defaults.h"
+#include "platform/device.h"
+#include "platform/reachability.h"
+#include "qvad/qv_inter_active_ad_manager.h"
+#include "support/fixed_services.h"
+
+namespace qvad {
+namespace {
+
+class FixedReachability : public Reachability {
+ public:
+  explicit FixedReachability(std::optional<std::uint32_t> flags) : flags_(flags) {}
+  bool getFlags(std::uint32_t* flags) override {
+    if (!flags_) return false;
+    *flags = *flags_;
+    return true;
+  }
+
+ private:
+  std::optional<std::uint32_t> flags_;
+};
+
+// Splits "base?k=v&k=v" into the base and its pairs, values still encoded.
+std::pair<std::string, std::map<std::string, std::string>> splitURL(const std::string& url) {
+  auto q = url.find('?');
+  std::map<std::string, std::string> pairs;
+  std::string rest = url.substr(q + 1);
+  std::size_t start = 0;
+  while (start <= rest.size()) {
+    auto amp = rest.find('&', start);
+    std::string item = rest.substr(start, amp == std::string::npos ? std::string::npos : amp - start);
+    auto eq = item.find('=');
+    pairs[item.substr(0, eq)] = item.substr(eq + 1);
+    if (amp == std::string::npos) break;
+    start = amp + 1;
+  }
+  return {url.substr(0, q), pairs};
+}
+
+class UtilsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    QvInterActiveAdManager::shared().setCredentials(std::nullopt, std::nullopt);
+    AdvertisingIdentifier::shared()->setLimitTracking(false);
+    idfa = AdvertisingIdentifier::shared()->uuidString();
+  }
+  void TearDown() override {
+    QvInterActiveAdManager::shared().setCredentials(std::nullopt, std::nullopt);
+    AdvertisingIdentifier::shared()->setLimitTracking(false);
+    Reachability::setFactory(nullptr);
+    Device::overrideSystemVersion(std::nullopt);
+  }
+  std::string idfa;
+};
+
+TEST_F(UtilsTest, NonceAndTimestampFromInjectedServices) {
+  {
+    testing::FixedServices fixed(1704067200.5, 0);
+    EXPECT_EQ(Utils::timestamp(), 1704067200500);  // 2024-01-01 00:00:00.5 UTC
+    EXPECT_EQ(Utils::nonce(), "100000") << "never fewer than six digits";
+  }
+  {
+    testing::FixedServices fixed(0, 0xFFFFFFFFu);
+    EXPECT_EQ(Utils::nonce(), std::to_string(0xFFFFFFFFu % 900000 + 100000));
+  }
+  testing::FixedServices fixed(0, 899999);
+  EXPECT_EQ(Utils::nonce(), "999999");
+}
+
+TEST_F(UtilsTest, SigningTextIsSortedWithSecretSlottedIn) {
+  ParameterMap p = {{"timestamp", "1"}, {"nonce", "123456"}, {"deviceId", "D"}, {"appKey", "K"}, {"Zed", "z"}, {"a", "x"}};
+  EXPECT_EQ(Utils::signingText(p, std::string("S")),
+            "Zed=z,a=x,appKey=K,appSecret=S,deviceId=D,nonce=123456,timestamp=1")
+      << "byte order: upper case first, a prefix sorts first";
+
+  // A caller's appSecret entry is replaced by the manager's, or dropped when there is none.
+  p["appSecret"] = "forged";
+  EXPECT_EQ(Utils::signingText(p, std::string("S")),
+            "Zed=z,a=x,appKey=K,appSecret=S,deviceId=D,nonce=123456,timestamp=1");
+  EXPECT_EQ(Utils::signingText(p, std::nullopt), "Zed=z,a=x,appKey=K,deviceId=D,nonce=123456,timestamp=1");
+  // An empty secret is present, not absent.
+  EXPECT_EQ(Utils::signingText({{"b", "1"}}, std::string()), "appSecret=,b=1");
+  EXPECT_EQ(Utils::signingText({{"b", "1"}}, std::string("s")), "appSecret=s,b=1");
+  EXPECT_EQ(Utils::signingText({{"a", "1"}}, std::string("s")), "a=1,appSecret=s");
+}
+
+TEST_F(UtilsTest, DefaultParamsFollowTheManagerKey) {
+  auto before = Utils::getDefaultParams("123456", 42);
+  EXPECT_EQ(before.size(), 3u);
+  EXPECT_EQ(before.count("appKey"), 0u);
+  EXPECT_EQ(before.at("deviceId"), idfa);
+  EXPECT_EQ(before.at("timestamp"), "42");
+
+  QvInterActiveAdManager::shared().setCredentials(std::string(), std::string("s"));
+  auto after = Utils::getDefaultParams("123456", 42);
+  EXPECT_EQ(after.size(), 4u);
+  EXPECT_EQ(after.at("appKey"), "") << "an empty key is still sent";
+}
+
+TEST_F(UtilsTest, SignedURLEncodesValuesButSignsThemRaw) {
+  testing::FixedServices fixed(1704067200.5, 23456);
+  QvInterActiveAdManager::shared().setCredentials(std::string("key"), std::string("secret"));
+  SigningTrace trace;
+  const std::string value = "a b&c=d+e\xC3\xA9/";
+  std::string url = Utils::getURL("https://ads.example/api/ig/sdk/query", {{"q", value}, {"network", "wifi"}}, &trace);
+
+  auto [base, pairs] = splitURL(url);
+  EXPECT_EQ(base, "https://ads.example/api/ig/sdk/query");
+  EXPECT_EQ(pairs.at("q"), "a%20b%26c%3Dd%2Be%C3%A9%2F");
+  EXPECT_EQ(pairs.at("nonce"), "123456");
+  EXPECT_EQ(pairs.at("timestamp"), "1704067200500");
+  EXPECT_EQ(pairs.at("appKey"), "key");
+  EXPECT_EQ(pairs.count("appSecret"), 0u) << "the secret never reaches the URL";
+  EXPECT_EQ(url.find("secret"), std::string::npos);
+
+  const std::string expectedText = "appKey=key,appSecret=secret,deviceId=" + idfa +
+                                   ",network=wifi,nonce=123456,q=" + value + ",timestamp=1704067200500";
+  EXPECT_EQ(trace.signedText, expectedText);
+  EXPECT_EQ(pairs.at("signature"), sha1(expectedText));
+  EXPECT_EQ(trace.signature, sha1(expectedText));
+  EXPECT_EQ(Utils::getSignture(Utils::getDefaultParams("123456", 1704067200500)),
+            sha1("appKey=key,appSecret=secret,deviceId=" + idfa + ",nonce=123456,timestamp=1704067200500"));
+}
+
+TEST_F(UtilsTest, CallerEntryReplacesDefaultInUrlAndSignature) {
+  testing::FixedServices fixed(10, 0);
+  SigningTrace trace;
+  std::string url = Utils::getURL("https://h/p", {{"deviceId", "mine"}, {"appSecret", "leak"}}, &trace);
+  auto pairs = splitURL(url).second;
+  EXPECT_EQ(pairs.at("deviceId"), "mine");
+  EXPECT_EQ(trace.signedText, "deviceId=mine,nonce=100000,timestamp=10000")
+      << "no secret held: no appSecret pair at all, even when the caller passed one";
+  EXPECT_EQ(pairs.at("appSecret"), "leak") << "a caller's own parameter is still sent as given";
+}
+
+TEST_F(UtilsTest, ValueThatIsNotTextIsSentEmptyButSignedRaw) {
+  testing::FixedServices fixed(10, 0);
+  SigningTrace trace;
+  std::string url = Utils::getURL("https://h/p", {{"bad", std::string("\xFF")}}, &trace);
+  EXPECT_EQ(splitURL(url).second.at("bad"), "");
+  EXPECT_NE(trace.signedText.find(std::string("bad=\xFF")), std::string::npos);
+}
+
+TEST_F(UtilsTest, SameParametersInAnyInsertionOrderSignAlike) {
+  ParameterMap a, b;
+  for (const char* k : {"x", "y", "z", "deviceId", "nonce"}) a[k] = std::string(k) + "v";
+  for (const char* k : {"nonce", "z", "deviceId", "y", "x"}) b[k] = std::string(k) + "v";
+  EXPECT_EQ(Utils::getSignture(a), Utils::getSignture(b));
+}
+
+TEST_F(UtilsTest, AdvertisingIdentifierRules) {
+  EXPECT_EQ(Utils::getMyIDFA(), idfa);
+  EXPECT_EQ(idfa.size(), 36u);
+  EXPECT_EQ(idfa, AdvertisingIdentifier::shared()->uuidString()) << "persisted, stable";
+  AdvertisingIdentifier::shared()->setLimitTracking(true);
+  EXPECT_EQ(Utils::getMyIDFA(), "");
+  auto params = QvInterActiveAdManager::shared().getStartParams();
+  ASSERT_EQ(params.count("idfa"), 1u) << "present even when empty";
+  EXPECT_EQ(params.at("idfa"), "");
+  EXPECT_EQ(Utils::getDefaultParams("1", 1).at("deviceId"), "");
+}
+
+TEST_F(UtilsTest, NetworkWordFromProbe) {
+  Reachability::setFactory([](const sockaddr_in&) { return std::make_unique<FixedReachability>(0x2); });
+  EXPECT_EQ(Utils::getCurrentNetwork(), "wifi");
+  Reachability::setFactory([](const sockaddr_in&) { return std::make_unique<FixedReachability>(0x40002); });
+  EXPECT_EQ(Utils::getCurrentNetwork(), "wwan");
+  Reachability::setFactory([](const sockaddr_in&) { return std::make_unique<FixedReachability>(0x40000); });
+  EXPECT_EQ(Utils::getCurrentNetwork(), "not connect");
+  Reachability::setFactory([](const sockaddr_in&) { return std::make_unique<FixedReachability>(std::nullopt); });
+  EXPECT_EQ(Utils::getCurrentNetwork(), "not connect") << "flags unreadable";
+  Reachability::setFactory([](const sockaddr_in& a) {
+    EXPECT_EQ(a.sin_family, AF_INET);
+    EXPECT_EQ(a.sin_addr.s_addr, 0u);
+    EXPECT_EQ(a.sin_port, 0u);
+    return std::unique_ptr<Reachability>();
+  });
+  EXPECT_EQ(Utils::getCurrentNetwork(), "not connect") << "no probe";
+}
+
+TEST_F(UtilsTest, LanguageFromDefaults) {
+  auto defaults = Defaults::standard();
+  defaults->registerDefaults({{"AppleLanguages", {"de-DE", "en"}}});
+  defaults->remove("AppleLanguages");
+  EXPECT_EQ(Utils::getCurrentLanguage(), "de-DE") << "registration domain answers when nothing is stored";
+  defaults->set("AppleLanguages", {"fr-FR"});
+  EXPECT_EQ(Utils::getCurrentLanguage(), "fr-FR");
+  defaults->set("AppleLanguages", nlohmann::json::array());
+  EXPECT_EQ(Utils::getCurrentLanguage(), "");
+  defaults->set("AppleLanguages", "en");
+  EXPECT_EQ(Utils::getCurrentLanguage(), "") << "a text is not a list";
+  defaults->set("AppleLanguages", {1, "en"});
+  EXPECT_EQ(Utils::getCurrentLanguage(), "") << "only a list of texts";
+  defaults->remove("AppleLanguages");
+  defaults->registerDefaults({{"AppleLanguages", nullptr}});
+  EXPECT_EQ(Utils::getCurrentLanguage(), "");
+}
+
+TEST_F(UtilsTest, StartParamsWithoutLocationFix) {
+  Device::overrideSystemVersion("17.2.1");
+  Reachability::setFactory([](const sockaddr_in&) { return std::make_unique<FixedReachability>(0x2); });
+  auto p = QvInterActiveAdManager::shared().getStartParams();
+  EXPECT_EQ(p.size(), 6u);
+  EXPECT_EQ(p.at("longitude"), "0.0");
+  EXPECT_EQ(p.at("latitude"), "0.0");
+  EXPECT_EQ(p.at("os"), "ios_17.2.1");
+  EXPECT_EQ(p.at("network"), "wifi");
+  EXPECT_EQ(p.at("idfa"), idfa);
+}
+
+}  // namespace
+}  // namespace qvad
