@@ -27,6 +27,24 @@ int hexValue(char c) {
   return -1;
 }
 
+// Characters a URL may hold as they are (RFC 3986 unreserved, reserved and "%").
+bool isURLCharacter(unsigned char c) {
+  if (std::isalnum(c)) return true;
+  return std::strchr("-._~:/?#[]@!$&'()*+,;=%", c) != nullptr && c != 0;
+}
+
+}  // namespace
+
+std::string hexLower(const unsigned char* bytes, std::size_t n) {
+  static constexpr char kDigits[] = "0123456789abcdef";
+  std::string out(n * 2, '\0');
+  for (std::size_t i = 0; i < n; ++i) {
+    out[2 * i] = kDigits[bytes[i] >> 4];
+    out[2 * i + 1] = kDigits[bytes[i] & 0xF];
+  }
+  return out;
+}
+
 bool isValidUTF8(std::string_view s) {
   std::size_t i = 0;
   while (i < s.size()) {
@@ -60,24 +78,6 @@ bool isValidUTF8(std::string_view s) {
     i += len;
   }
   return true;
-}
-
-// Characters a URL may hold as they are (RFC 3986 unreserved, reserved and "%").
-bool isURLCharacter(unsigned char c) {
-  if (std::isalnum(c)) return true;
-  return std::strchr("-._~:/?#[]@!$&'()*+,;=%", c) != nullptr && c != 0;
-}
-
-}  // namespace
-
-std::string hexLower(const unsigned char* bytes, std::size_t n) {
-  static constexpr char kDigits[] = "0123456789abcdef";
-  std::string out(n * 2, '\0');
-  for (std::size_t i = 0; i < n; ++i) {
-    out[2 * i] = kDigits[bytes[i] >> 4];
-    out[2 * i + 1] = kDigits[bytes[i] & 0xF];
-  }
-  return out;
 }
 
 std::string sha1(std::string_view text) { return digestHex(EVP_sha1(), text); }

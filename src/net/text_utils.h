@@ -18,6 +18,9 @@ std::string qv_md5(std::string_view text);
 /// The documents directory joined with the last path component of `text`.
 std::string qv_doc(std::string_view text);
 
+/// Whether the bytes are well-formed UTF-8 (no overlongs, no surrogates).
+bool isValidUTF8(std::string_view text);
+
 /// Lower-case hex of raw bytes.
 std::string hexLower(const unsigned char* bytes, std::size_t n);
 

@@ -18,30 +18,6 @@ constexpr bool isUnreserved(unsigned char c) {
          c == '_' || c == '~';
 }
 
-bool isUTF8(std::string_view s) {
-  std::size_t i = 0;
-  while (i < s.size()) {
-    unsigned char c = static_cast<unsigned char>(s[i]);
-    if (c < 0x80) {
-      ++i;
-      continue;
-    }
-    std::size_t len = (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3 : (c & 0xF8) == 0xF0 ? 4 : 0;
-    if (len == 0 || i + len > s.size()) return false;
-    std::uint32_t cp = c & (0x7F >> len);
-    for (std::size_t k = 1; k < len; ++k) {
-      unsigned char cc = static_cast<unsigned char>(s[i + k]);
-      if ((cc & 0xC0) != 0x80) return false;
-      cp = (cp << 6) | (cc & 0x3F);
-    }
-    if ((len == 2 && cp < 0x80) || (len == 3 && cp < 0x800) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)) ||
-        (cp >= 0xD800 && cp <= 0xDFFF))
-      return false;
-    i += len;
-  }
-  return true;
-}
-
 std::string coordinateText(const std::optional<double>& v) { return shortestDoubleText(v.value_or(0.0)); }
 
 }  // namespace
@@ -102,7 +78,7 @@ ParameterMap Utils::getDefaultParams(const std::string& nonce, std::int64_t time
 }
 
 bool Utils::appendPercentEncoded(std::string& out, std::string_view value) {
-  if (!isUTF8(value)) return false;
+  if (!isValidUTF8(value)) return false;
   static constexpr char kHex[] = "0123456789ABCDEF";
   for (unsigned char c : value) {
     if (isUnreserved(c)) {
