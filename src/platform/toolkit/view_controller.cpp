@@ -127,12 +127,15 @@ void ViewController::dismissPresented(bool animated, std::function<void()> compl
   }
   transitioning_ = true;
   victim->beingDismissed_ = true;
-  // Put the presenting view back beneath the one going away.
-  if (view_ && !view_->superview() && victim->view_) {
-    if (auto host = victim->view_->superview()) {
+  // Put the presenting view back beneath the lowest view of the chain going away.
+  if (view_ && !view_->superview()) {
+    for (auto c = victim; c; c = c->presented_) {
+      auto host = c->view_ ? c->view_->superview() : nullptr;
+      if (!host) continue;
       const auto& list = host->subviews();
-      auto it = std::find(list.begin(), list.end(), victim->view_);
+      auto it = std::find(list.begin(), list.end(), c->view_);
       host->insertSubview(view_, static_cast<std::size_t>(it - list.begin()));
+      break;
     }
   }
   victim->viewWillDisappear(animated);
