@@ -179,5 +179,27 @@ TEST_F(RenderTest, ProgressBarFillsByItsProgress) {
   expectColor(at(*img, 90, 2), bar->trackTintColor());
 }
 
+TEST_F(RenderTest, ContentsAnimationShowsTheFrameDueOnTheMainLoopClock) {
+  auto solid = [](std::uint32_t argb) { return std::make_shared<Image>(1, 1, 1, std::vector<std::uint32_t>{argb}); };
+  auto view = View::make(Rect{0, 0, 4, 4});
+  KeyframeAnimation a;
+  a.values = {solid(0xffff0000), solid(0xff00ff00), solid(0xff0000ff)};
+  a.keyTimes = {0, 0.25, 0.75};
+  a.duration = 0.4;
+  a.repeatCount = 3.4028235e38;
+  a.removedOnCompletion = false;
+  view->addAnimation("KpGifView", a);
+  auto colourNow = [&] { return at(*renderView(*view, 1), 2, 2); };
+  expectColor(colourNow(), Color::rgb(255, 0, 0));
+  runFor(0.15);
+  expectColor(colourNow(), Color::rgb(0, 255, 0));
+  runFor(0.2);
+  expectColor(colourNow(), Color::rgb(0, 0, 255));
+  runFor(0.1);  // the next cycle
+  expectColor(colourNow(), Color::rgb(255, 0, 0));
+  view->removeAnimation("KpGifView");
+  EXPECT_EQ(view->presentedContents(queue().now()), nullptr);
+}
+
 }  // namespace
 }  // namespace qvad

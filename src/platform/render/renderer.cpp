@@ -7,6 +7,7 @@
 #include <cstring>
 #include <numbers>
 
+#include "platform/main_queue.h"
 #include "platform/render/cairo_graphics_context.h"
 #include "platform/render/pango_text.h"
 #include "platform/toolkit/button.h"
@@ -47,6 +48,10 @@ void drawImage(cairo_t* cr, const Image& image, Rect into) {
   cairo_scale(cr, into.width() / image.pixelWidth(), into.height() / image.pixelHeight());
   cairo_set_source_surface(cr, s, 0, 0);
   cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_GOOD);
+  // Padded and clipped: a stretched image keeps solid edges instead of fading out.
+  cairo_pattern_set_extend(cairo_get_source(cr), CAIRO_EXTEND_PAD);
+  cairo_rectangle(cr, 0, 0, image.pixelWidth(), image.pixelHeight());
+  cairo_clip(cr);
   cairo_paint(cr);
   cairo_restore(cr);
   cairo_surface_destroy(s);
@@ -108,7 +113,7 @@ void drawTree(cairo_t* cr, View& v, bool isRoot) {
     roundedRectPath(cr, bounds, v.cornerRadius());
     cairo_fill(cr);
   }
-  if (auto contents = v.layerContents()) drawImage(cr, *contents, bounds);
+  if (auto contents = v.presentedContents(MainQueue::main().now())) drawImage(cr, *contents, bounds);
 
   if (auto* iv = dynamic_cast<ImageView*>(&v)) {
     if (auto img = iv->image()) drawImage(cr, *img, bounds);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "platform/main_queue.h"
 #include "platform/toolkit/view_controller.h"
 #include "platform/toolkit/window.h"
 
@@ -130,6 +131,24 @@ bool View::handleTap() {
   }
   if (auto s = superview()) return s->handleTap();
   return false;
+}
+
+void View::addAnimation(const std::string& key, KeyframeAnimation animation) {
+  animation.beginTime = MainQueue::main().now();
+  animations_[key] = std::move(animation);
+}
+
+const KeyframeAnimation* View::animation(const std::string& key) const {
+  auto it = animations_.find(key);
+  return it == animations_.end() ? nullptr : &it->second;
+}
+
+std::shared_ptr<const Image> View::presentedContents(double now) const {
+  for (const auto& [key, anim] : animations_) {
+    if (anim.keyPath != "contents") continue;
+    if (auto v = anim.valueAt(now)) return v;
+  }
+  return contents_;
 }
 
 std::string View::description() const {

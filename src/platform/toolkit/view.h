@@ -6,6 +6,7 @@
 #pragma once
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -14,6 +15,7 @@
 #include "platform/toolkit/geometry.h"
 #include "platform/toolkit/graphics_context.h"
 #include "platform/toolkit/image.h"
+#include "platform/toolkit/keyframe_animation.h"
 #include "platform/toolkit/responder.h"
 
 namespace qvad {
@@ -62,6 +64,13 @@ class View : public Responder {
   void setZPosition(double z) { zPosition_ = z; }
   std::shared_ptr<const Image> layerContents() const { return contents_; }
   void setLayerContents(std::shared_ptr<const Image> image) { contents_ = std::move(image); }
+  /// Adds (or replaces) the layer animation under `key`, starting now on the main queue.
+  void addAnimation(const std::string& key, KeyframeAnimation animation);
+  void removeAnimation(const std::string& key) { animations_.erase(key); }
+  const KeyframeAnimation* animation(const std::string& key) const;
+  /// The contents on screen at main-queue time `now`: an animated value when a contents
+  /// animation is running, else the layer contents.
+  std::shared_ptr<const Image> presentedContents(double now) const;
 
   // Tree.
   const std::vector<std::shared_ptr<View>>& subviews() const { return subviews_; }
@@ -115,6 +124,7 @@ class View : public Responder {
   double cornerRadius_ = 0;
   double zPosition_ = 0;
   std::shared_ptr<const Image> contents_;
+  std::map<std::string, KeyframeAnimation> animations_;
   std::vector<std::shared_ptr<View>> subviews_;
   std::weak_ptr<View> superview_;
   std::weak_ptr<ViewController> controller_;
