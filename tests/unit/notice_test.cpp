@@ -59,14 +59,14 @@ TEST(D3NoticeView, SetTextContentResizesAndKeepsTheLabelCentred) {
 }
 
 TEST(SizeToFix, KeepsTheOriginAndEmptiesWithoutText) {
-  Label label(Rect{7, 9, 100, 100});
-  label.setText("abc");
-  sizeToFix(label);
-  EXPECT_EQ(label.frame().origin, (Point{7, 9}));
-  EXPECT_GT(label.frame().width(), 0);
-  label.setText(std::nullopt);
-  sizeToFix(label);
-  EXPECT_EQ(label.frame(), Rect(7, 9, 0, 0));
+  auto label = View::make<Label>(Rect{7, 9, 100, 100});
+  label->setText("abc");
+  sizeToFix(*label);
+  EXPECT_EQ(label->frame().origin, (Point{7, 9}));
+  EXPECT_GT(label->frame().width(), 0);
+  label->setText(std::nullopt);
+  sizeToFix(*label);
+  EXPECT_EQ(label->frame(), Rect(7, 9, 0, 0));
 }
 
 class NoticeManagerTest : public testing::ToolkitTest {

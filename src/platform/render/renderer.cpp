@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <numbers>
 
 #include "platform/main_queue.h"
@@ -153,12 +152,10 @@ std::shared_ptr<Image> renderView(const View& root, double scale) {
   drawTree(cr, const_cast<View&>(root), true);
   cairo_destroy(cr);
   cairo_surface_flush(surface);
-  std::vector<std::uint32_t> pixels(static_cast<std::size_t>(pw) * static_cast<std::size_t>(ph));
-  const unsigned char* data = cairo_image_surface_get_data(surface);
-  int stride = cairo_image_surface_get_stride(surface);
-  for (int y = 0; y < ph; ++y) std::memcpy(&pixels[static_cast<std::size_t>(y) * pw], data + y * stride, pw * 4u);
+  auto image = Image::fromArgb32(cairo_image_surface_get_data(surface), pw, ph, cairo_image_surface_get_stride(surface),
+                                scale);
   cairo_surface_destroy(surface);
-  return std::make_shared<Image>(pw, ph, scale, std::move(pixels));
+  return image;
 }
 
 bool renderViewToPng(const View& root, const std::string& path, double scale) {

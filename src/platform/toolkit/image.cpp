@@ -34,13 +34,8 @@ std::shared_ptr<Image> fromSurface(cairo_surface_t* surface, double scale) {
       cairo_destroy(cr);
     }
     cairo_surface_flush(argb);
-    int w = cairo_image_surface_get_width(argb);
-    int h = cairo_image_surface_get_height(argb);
-    int stride = cairo_image_surface_get_stride(argb);
-    const unsigned char* data = cairo_image_surface_get_data(argb);
-    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(w) * static_cast<std::size_t>(h));
-    for (int y = 0; y < h; ++y) std::memcpy(&pixels[static_cast<std::size_t>(y) * w], data + y * stride, w * 4u);
-    out = std::make_shared<Image>(w, h, scale > 0 ? scale : 1, std::move(pixels));
+    out = Image::fromArgb32(cairo_image_surface_get_data(argb), cairo_image_surface_get_width(argb),
+                            cairo_image_surface_get_height(argb), cairo_image_surface_get_stride(argb), scale);
     if (argb != surface) cairo_surface_destroy(argb);
   }
   cairo_surface_destroy(surface);
@@ -52,6 +47,17 @@ std::shared_ptr<Image> fromSurface(cairo_surface_t* surface, double scale) {
 Image::Image(int pixelWidth, int pixelHeight, double scale, std::vector<std::uint32_t> pixels)
     : width_(pixelWidth), height_(pixelHeight), scale_(scale), pixels_(std::move(pixels)) {
   pixels_.resize(static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_));
+}
+
+std::shared_ptr<Image> Image::fromArgb32(const unsigned char* data, int pixelWidth, int pixelHeight, int stride,
+                                         double scale) {
+  if (!data || pixelWidth <= 0 || pixelHeight <= 0 || stride < pixelWidth * 4) return nullptr;
+  std::vector<std::uint32_t> pixels(static_cast<std::size_t>(pixelWidth) * static_cast<std::size_t>(pixelHeight));
+  for (int y = 0; y < pixelHeight; ++y) {
+    std::memcpy(&pixels[static_cast<std::size_t>(y) * pixelWidth], data + static_cast<std::size_t>(y) * stride,
+                pixelWidth * 4u);
+  }
+  return std::make_shared<Image>(pixelWidth, pixelHeight, scale > 0 ? scale : 1, std::move(pixels));
 }
 
 std::shared_ptr<Image> Image::fromPng(std::span<const unsigned char> bytes, double scale) {

@@ -17,6 +17,9 @@ class Image {
  public:
   Image(int pixelWidth, int pixelHeight, double scale, std::vector<std::uint32_t> pixels);
 
+  /// Copies premultiplied ARGB32 rows (native byte order, `stride` bytes apart).
+  static std::shared_ptr<Image> fromArgb32(const unsigned char* data, int pixelWidth, int pixelHeight, int stride,
+                                           double scale = 1);
   /// Decodes PNG bytes; nullptr when they are not a PNG that can be read.
   static std::shared_ptr<Image> fromPng(std::span<const unsigned char> bytes, double scale = 1);
   /// Reads a PNG file; nullptr when it cannot be read or decoded.
