@@ -4,11 +4,14 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 
 namespace qvad {
+
+class ViewController;
 
 using ParameterMap = std::map<std::string, std::string>;
 
@@ -56,6 +59,14 @@ class Utils {
 
   /// Network word for a flag set: the probe's status mapped onto "wifi", "wwan", "not connect".
   static std::string networkWordForFlags(std::uint32_t flags);
+
+  // --- View controllers (defined in ui/view_controller_helpers.cpp; main thread only) ---
+  /// The controller on top of the tree under `viewController`: follows presented
+  /// controllers, the selected tab and the visible controller of navigation stacks; for
+  /// an alert it answers the alert's presenter. nullptr for no root, or a tab-bar
+  /// controller without a selected tab.
+  static std::shared_ptr<ViewController> topViewControllerWithRootViewController(
+      const std::shared_ptr<ViewController>& viewController);
 };
 
 }  // namespace qvad

@@ -11,6 +11,7 @@ namespace {
 
 std::mutex mu;
 std::optional<std::string> overridden;
+std::optional<UserInterfaceIdiom> overriddenIdiom;
 
 std::string osReleaseVersion() {
   for (const char* path : {"/etc/os-release", "/usr/lib/os-release"}) {
@@ -43,6 +44,16 @@ std::string Device::systemVersion() {
 void Device::overrideSystemVersion(std::optional<std::string> version) {
   std::lock_guard lock(mu);
   overridden = std::move(version);
+}
+
+UserInterfaceIdiom Device::userInterfaceIdiom() {
+  std::lock_guard lock(mu);
+  return overriddenIdiom.value_or(UserInterfaceIdiom::phone);
+}
+
+void Device::overrideUserInterfaceIdiom(std::optional<UserInterfaceIdiom> idiom) {
+  std::lock_guard lock(mu);
+  overriddenIdiom = idiom;
 }
 
 }  // namespace qvad

@@ -6,8 +6,15 @@
 
 namespace qvad {
 
+/// Kind of device; the value 1 marks a tablet.
+enum class UserInterfaceIdiom { unspecified = -1, phone = 0, pad = 1 };
+
 class Device {
  public:
+  /// The kind of device: a phone unless overridden (tests, hosts on tablets).
+  static UserInterfaceIdiom userInterfaceIdiom();
+  static void overrideUserInterfaceIdiom(std::optional<UserInterfaceIdiom> idiom);
+
   /// Version of the operating system: VERSION_ID of os-release (for example "12"),
   /// else the kernel release. Read once per process unless overridden.
   static std::string systemVersion();

@@ -1,0 +1,58 @@
+#include "platform/toolkit/application.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "platform/main_queue.h"
+#include "platform/notification_center.h"
+#include "platform/toolkit/window.h"
+
+namespace qvad {
+namespace {
+
+std::string schemeOf(const std::string& url) {
+  auto colon = url.find(':');
+  if (colon == std::string::npos || colon == 0) return "";
+  std::string scheme = url.substr(0, colon);
+  if (!std::isalpha(static_cast<unsigned char>(scheme[0]))) return "";
+  for (char& c : scheme) {
+    unsigned char u = static_cast<unsigned char>(c);
+    if (!std::isalnum(u) && c != '+' && c != '-' && c != '.') return "";
+    c = static_cast<char>(std::tolower(u));
+  }
+  return scheme;
+}
+
+}  // namespace
+
+Application& Application::shared() {
+  static Application* app = new Application();  // lives for the process
+  return *app;
+}
+
+bool Application::canOpenURL(const std::string& url) const {
+  std::string scheme = schemeOf(url);
+  return !scheme.empty() && scheme != "file" && scheme != "javascript" && scheme != "data";
+}
+
+void Application::openURL(const std::string& url, std::function<void(bool)> completion) {
+  bool taken = false;
+  if (canOpenURL(url)) {
+    opened_.push_back(url);
+    taken = opener_ ? opener_(url) : true;
+  }
+  if (completion) dispatchMain([completion = std::move(completion), taken] { completion(taken); });
+}
+
+void Application::setApplicationState(ApplicationState state) {
+  if (state == state_) return;
+  auto& center = NotificationCenter::defaultCenter();
+  ApplicationState old = state_;
+  if (old == ApplicationState::active) center.post(kApplicationWillResignActiveNotification, this);
+  if (old == ApplicationState::background) center.post(kApplicationWillEnterForegroundNotification, this);
+  state_ = state;
+  if (state == ApplicationState::background) center.post(kApplicationDidEnterBackgroundNotification, this);
+  if (state == ApplicationState::active) center.post(kApplicationDidBecomeActiveNotification, this);
+}
+
+}  // namespace qvad

@@ -1,0 +1,68 @@
+// The host application as the library sees it: the key window, opening URLs, the
+// application's life-cycle notifications and its notification settings.
+// Main thread only.
+//
+// The application keeps its key window alive (as a visible window is kept by the
+// system); setKeyWindow(nullptr) lets it go.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace qvad {
+
+class Window;
+
+/// Posted through NotificationCenter::defaultCenter() when the state changes.
+inline constexpr const char* kApplicationDidBecomeActiveNotification = "ApplicationDidBecomeActive";
+inline constexpr const char* kApplicationWillResignActiveNotification = "ApplicationWillResignActive";
+inline constexpr const char* kApplicationDidEnterBackgroundNotification = "ApplicationDidEnterBackground";
+inline constexpr const char* kApplicationWillEnterForegroundNotification = "ApplicationWillEnterForeground";
+
+enum class ApplicationState { active, inactive, background };
+enum class NotificationAuthorization { notDetermined, denied, authorized };
+
+class Application {
+ public:
+  static Application& shared();
+
+  /// The URL that opens this application's page of the system settings.
+  static constexpr const char* openSettingsURLString = "app-settings:";
+
+  std::shared_ptr<Window> keyWindow() const { return keyWindow_; }
+  void setKeyWindow(std::shared_ptr<Window> window) { keyWindow_ = std::move(window); }
+
+  /// Whether `url` would be handed on: not for "file:", "javascript:" or "data:", nor
+  /// for text without a scheme.
+  bool canOpenURL(const std::string& url) const;
+  /// Hands `url` to the URL opener; `completion` (may be empty) hears whether it was
+  /// taken, on the next turn of the main loop.
+  void openURL(const std::string& url, std::function<void(bool)> completion = {});
+  /// The backend's way of opening URLs (desktop: the system's handler). The default
+  /// takes every URL canOpenURL allows and only records it.
+  using UrlOpener = std::function<bool(const std::string&)>;
+  void setUrlOpener(UrlOpener opener) { opener_ = std::move(opener); }
+  /// Every URL handed to the opener, oldest first (diagnostics and tests).
+  const std::vector<std::string>& openedURLs() const { return opened_; }
+  void clearOpenedURLs() { opened_.clear(); }
+
+  ApplicationState applicationState() const { return state_; }
+  /// Moves to `state`, posting the notifications a real transition posts.
+  void setApplicationState(ApplicationState state);
+
+  NotificationAuthorization notificationAuthorization() const { return notificationAuth_; }
+  void setNotificationAuthorization(NotificationAuthorization a) { notificationAuth_ = a; }
+
+ private:
+  Application() = default;
+
+  std::shared_ptr<Window> keyWindow_;
+  UrlOpener opener_;
+  std::vector<std::string> opened_;
+  ApplicationState state_ = ApplicationState::active;
+  NotificationAuthorization notificationAuth_ = NotificationAuthorization::notDetermined;
+};
+
+}  // namespace qvad

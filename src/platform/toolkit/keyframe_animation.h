@@ -1,0 +1,29 @@
+// A key-frame animation of a view's layer contents: images shown at fractional key
+// times of a duration, repeated. The renderer shows the frame due at the main queue's
+// current time, so tests drive playback with the virtual clock.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/toolkit/image.h"
+
+namespace qvad {
+
+struct KeyframeAnimation {
+  std::string keyPath = "contents";  // the only animatable property
+  std::vector<std::shared_ptr<const Image>> values;
+  std::vector<double> keyTimes;  // 0 ... 1, one per value; empty spreads the values evenly
+  double duration = 0;           // seconds of one cycle
+  double repeatCount = 1;        // cycles; a huge value repeats for ever
+  bool removedOnCompletion = true;
+  double beginTime = 0;          // main-queue time; set when the animation is added
+
+  /// The value shown at main-queue time `now`: the last one whose key time has been
+  /// reached in the current cycle. After the last cycle, the last value (or nothing
+  /// when the animation is removed on completion).
+  std::shared_ptr<const Image> valueAt(double now) const;
+};
+
+}  // namespace qvad

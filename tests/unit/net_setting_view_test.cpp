@@ -1,0 +1,103 @@
+// The network error view and the operations that add and remove it.
+#include <gtest/gtest.h>
+
+#include "platform/resources.h"
+#include "platform/toolkit/image_view.h"
+#include "support/toolkit_fixture.h"
+#include "ui/net_setting_view.h"
+
+namespace qvad {
+namespace {
+
+class ErrorHostController : public ViewController, public NetSettingProtocol {};
+
+class NetSettingViewTest : public testing::ToolkitTest {
+ protected:
+  void SetUp() override {
+    ToolkitTest::SetUp();
+    vc = std::make_shared<ErrorHostController>();
+    window = makeKeyWindow(vc);
+  }
+  std::vector<std::shared_ptr<View>> errorViews() const {
+    std::vector<std::shared_ptr<View>> out;
+    for (const auto& v : vc->view()->subviews()) {
+      if (v->tag() == kNetSettingViewTag) out.push_back(v);
+    }
+    return out;
+  }
+  std::shared_ptr<ErrorHostController> vc;
+  std::shared_ptr<Window> window;
+};
+
+TEST_F(NetSettingViewTest, ContentIsPlacedByTheScreenSize) {
+  auto v = NetSettingView::create(Rect{0, 0, 100, 100});
+  ASSERT_EQ(v->subviews().size(), 3u);
+  auto picture = std::dynamic_pointer_cast<ImageView>(v->subviews()[0]);
+  auto reload = std::dynamic_pointer_cast<Button>(v->subviews()[1]);
+  ASSERT_TRUE(picture && reload);
+  EXPECT_EQ(picture->frame(), Rect(105, 273.5, 165, 165));
+  EXPECT_EQ(reload->frame(), Rect(159, 488.5, 57, 57));
+  EXPECT_EQ(v->backBtn->frame(), Rect(0, 44, 44, 44));
+  EXPECT_TRUE(v->backBtn->isHidden());
+  EXPECT_FALSE(v->backgroundColor().has_value());  // the page stays visible around it
+  EXPECT_EQ(picture->image(), Resources::image("ic_network_error"));
+  EXPECT_EQ(reload->image(), Resources::image("ic_reload"));
+  EXPECT_EQ(v->backBtn->image(), Resources::image("ic_back"));
+}
+
+TEST_F(NetSettingViewTest, SecondFailureReplacesTheFirstErrorView) {
+  vc->addNetSettingView(std::nullopt, nullptr, false, nullptr, nullptr);
+  std::weak_ptr<View> first = errorViews().at(0);
+  vc->addNetSettingView(std::nullopt, nullptr, true, nullptr, nullptr);
+  ASSERT_EQ(errorViews().size(), 1u);
+  EXPECT_TRUE(first.expired());
+  auto v = std::dynamic_pointer_cast<NetSettingView>(errorViews()[0]);
+  EXPECT_EQ(v->frame(), Rect(0, 0, 375, 772));
+  EXPECT_EQ(vc->view()->subviews().back(), v);
+  EXPECT_TRUE(v->showBackBtn);
+  EXPECT_FALSE(v->backBtn->isHidden());
+  vc->removeNetSettingView();
+  EXPECT_TRUE(errorViews().empty());
+  vc->removeNetSettingView();  // none left: nothing happens
+}
+
+TEST_F(NetSettingViewTest, TapsReachTheCallbacksThroughTheWindow) {
+  int reloads = 0, backs = 0;
+  vc->addNetSettingView(Rect{0, 0, 375, 812}, nullptr, false, [&] { ++reloads; }, [&] { ++backs; });
+  auto v = std::dynamic_pointer_cast<NetSettingView>(errorViews().at(0));
+  EXPECT_TRUE(window->sendTap({187, 517}));  // the reload button's centre
+  EXPECT_EQ(reloads, 1);
+  window->sendTap({22, 66});  // the back button is hidden: the tap falls through
+  EXPECT_EQ(backs, 0);
+  v->backBtn->setHidden(false);
+  window->sendTap({22, 66});
+  EXPECT_EQ(backs, 1);
+}
+
+TEST_F(NetSettingViewTest, ReloadWithoutCallbackDoesNothing) {
+  vc->addNetSettingView(std::nullopt, nullptr, false, nullptr, nullptr);
+  auto v = std::dynamic_pointer_cast<NetSettingView>(errorViews().at(0));
+  EXPECT_TRUE(v->subviews()[1]->tap());
+  v->onClickBackBtn();
+}
+
+TEST_F(NetSettingViewTest, ViewAddedElsewhereIsNotFoundByTheOperations) {
+  auto other = View::make(Rect{0, 0, 375, 812});
+  vc->view()->addSubview(other);
+  vc->addNetSettingView(std::nullopt, other, false, nullptr, nullptr);
+  vc->addNetSettingView(std::nullopt, other, false, nullptr, nullptr);
+  EXPECT_EQ(other->subviews().size(), 2u);
+  vc->removeNetSettingView();
+  EXPECT_EQ(other->subviews().size(), 2u);
+}
+
+TEST_F(NetSettingViewTest, SettingsClickOpensTheApplicationSettings) {
+  auto& app = Application::shared();
+  app.clearOpenedURLs();
+  vc->onNetSettingClicked();
+  EXPECT_EQ(app.openedURLs(), std::vector<std::string>{Application::openSettingsURLString});
+  app.clearOpenedURLs();
+}
+
+}  // namespace
+}  // namespace qvad
