@@ -3,7 +3,7 @@ SHELL := /bin/bash
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps build test test-plain test-asan test-tsan demo bench clean
+.PHONY: all deps build test test-plain test-asan test-tsan demo bench screenshots clean
 
 all: build
 
@@ -42,6 +42,12 @@ demo: build
 
 bench: build
 	build/bench/signing_bench
+
+# Screenshots of a toast and of the network error view over a host controller.
+screenshots: build
+	mkdir -p out/screenshots
+	QVAD_SCREENSHOT_DIR=$(CURDIR)/out/screenshots build/tests/qvad_unit_tests --gtest_filter='RenderTest.*' >/dev/null
+	@echo "written: out/screenshots/toast.png out/screenshots/network_error.png"
 
 clean:
 	rm -rf build build-asan build-tsan
