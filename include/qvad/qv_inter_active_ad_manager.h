@@ -2,12 +2,18 @@
 // and secret and signs every request of the library with them.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <mutex>
 #include <optional>
 #include <string>
 
+#include "qvad/qv_error.h"
+
 namespace qvad {
+
+/// Outcome of start-up: no error on success. Runs on the main thread.
+using QvStartCompletion = std::function<void(std::optional<QvError> error)>;
 
 class QvInterActiveAdManager {
  public:
@@ -16,6 +22,17 @@ class QvInterActiveAdManager {
 
   QvInterActiveAdManager(const QvInterActiveAdManager&) = delete;
   QvInterActiveAdManager& operator=(const QvInterActiveAdManager&) = delete;
+
+  /// Stores key and secret (replacing earlier ones; not validated) and sends the init
+  /// request. May be called on any thread, any number of times; returns at once.
+  /// `complete`, when given, runs later on the main thread with no error when the
+  /// server accepted the start, else with the server's or the network's code and text.
+  /// It is never called when the reply is not a JSON envelope at all.
+  void start(std::string appKey, std::string appSecret, QvStartCompletion complete = nullptr);
+
+  /// Internal: sends one init request with the stored credentials; its reply sets
+  /// startSuccess (on the main thread) and then calls `complete` as start() does.
+  void requestStart(QvStartCompletion complete = nullptr);
 
   /// Key and secret of the last start; absent before any. The secret is only ever
   /// used to sign requests: it is never sent, logged or stored.

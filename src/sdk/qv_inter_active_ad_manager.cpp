@@ -1,5 +1,8 @@
 #include "qvad/qv_inter_active_ad_manager.h"
 
+#include "net/empty_result.h"
+#include "net/endpoints.h"
+#include "net/request_manager.h"
 #include "net/utils.h"
 
 namespace qvad {
@@ -33,6 +36,27 @@ void QvInterActiveAdManager::setCredentials(std::optional<std::string> appKey, s
   std::lock_guard lock(mu_);
   appKey_ = std::move(appKey);
   appSecret_ = std::move(appSecret);
+}
+
+void QvInterActiveAdManager::start(std::string appKey, std::string appSecret, QvStartCompletion complete) {
+  setCredentials(std::move(appKey), std::move(appSecret));
+  requestStart(std::move(complete));
+}
+
+void QvInterActiveAdManager::requestStart(QvStartCompletion complete) {
+  // The URL is signed now, on this thread, with the credentials held now.
+  const std::string url = Utils::getURL(initEndpoint(), getStartParams());
+  auto completion = std::make_shared<QvStartCompletion>(std::move(complete));
+  RequestManager<EmptyResult>::request(
+      url, std::nullopt, {},
+      [this, completion](EmptyResult) {
+        setStartSuccess(true);
+        if (*completion) (*completion)(std::nullopt);
+      },
+      [this, completion](std::int64_t code, std::string msg) {
+        setStartSuccess(false);
+        if (*completion) (*completion)(QvError(code, std::move(msg)));
+      });
 }
 
 std::map<std::string, std::string> QvInterActiveAdManager::getStartParams() const {

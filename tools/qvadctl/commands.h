@@ -12,4 +12,7 @@ using Args = std::vector<std::string>;
 int signCommand(const Args& args);
 extern const char* const kSignUsage;
 
+int replyCommand(const Args& args);
+extern const char* const kReplyUsage;
+
 }  // namespace qvadctl

@@ -17,6 +17,7 @@ struct Command {
 
 const Command kCommands[] = {
     {"sign", "build and sign a request URL as the library does", qvadctl::signCommand, &qvadctl::kSignUsage},
+    {"reply", "run the request manager's reply handling on a body", qvadctl::replyCommand, &qvadctl::kReplyUsage},
 };
 
 void printHelp(FILE* out) {

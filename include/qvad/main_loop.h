@@ -1,0 +1,23 @@
+// The library's main loop for hosts without a display. Completions and other
+// main-thread work of the library run inside these calls, on the calling thread,
+// which must be the thread that first used the library (or called bindToCurrentThread).
+#pragma once
+
+#include <functional>
+
+namespace qvad {
+
+class QvMainLoop {
+ public:
+  /// Makes the calling thread the library's main thread.
+  static void bindToCurrentThread();
+  /// Runs until stop() is called (from any thread or from a callback).
+  static void run();
+  static void stop();
+  /// Runs for `seconds` of wall time.
+  static void runFor(double seconds);
+  /// Runs until `done()` is true or `timeoutSeconds` pass; returns done().
+  static bool runUntil(const std::function<bool()>& done, double timeoutSeconds);
+};
+
+}  // namespace qvad

@@ -1,0 +1,368 @@
+// qvad-sandbox: the reference ad platform server on loopback over HTTPS. It answers
+// the init and query endpoints with the reply envelope, checks every signature with
+// the library's own rules, logs each request to <state>/requests.jsonl, and can be
+// told to misbehave through POST /_sandbox/next.
+#include <httplib.h>
+#include <signal.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstring>
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <thread>
+
+#include <nlohmann/json.hpp>
+
+#include "certificates.h"
+#include "net/text_utils.h"
+#include "request_verifier.h"
+#include "sandbox_config.h"
+
+namespace {
+
+using nlohmann::json;
+namespace fs = std::filesystem;
+
+const char* const kUsage =
+    "usage: qvad-sandbox [--port N] [--config FILE] [--state DIR]\n"
+    "\n"
+    "The reference ad platform server, HTTPS on 127.0.0.1. When ready it prints\n"
+    "  listening https://127.0.0.1:<port> ca=<CA file to trust>\n"
+    "\n"
+    "  --port N       port to listen on; 0 (the default) picks a free one\n"
+    "  --config FILE  apps, ads and placements as JSON (default: built in, app demo-app)\n"
+    "  --state DIR    CA, server certificate and requests.jsonl (default: ./qvad-sandbox-state)\n"
+    "\n"
+    "Stops on SIGINT or SIGTERM.\n";
+
+std::int64_t nowMs() {
+  using namespace std::chrono;
+  return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
+}
+
+// Query values arrive percent-encoded and keys raw, as the library writes them; a
+// later pair of the same name wins. A value that does not decode is kept as sent.
+std::map<std::string, std::string> queryParams(const std::string& target) {
+  std::map<std::string, std::string> params;
+  auto q = target.find('?');
+  if (q == std::string::npos) return params;
+  std::string_view rest(target);
+  rest.remove_prefix(q + 1);
+  while (!rest.empty()) {
+    auto amp = rest.find('&');
+    std::string_view pair = rest.substr(0, amp);
+    rest = amp == std::string_view::npos ? std::string_view() : rest.substr(amp + 1);
+    if (pair.empty()) continue;
+    auto eq = pair.find('=');
+    std::string key(pair.substr(0, eq));
+    std::string_view raw = eq == std::string_view::npos ? std::string_view() : pair.substr(eq + 1);
+    params[key] = qvad::percentDecode(raw).value_or(std::string(raw));
+  }
+  return params;
+}
+
+// One misbehaviour, applied to the next `count` matching API requests.
+struct Rule {
+  int count = 1;
+  std::string appKey;  // empty: any app
+  std::string path;    // empty: both endpoints
+  int delayMs = 0;
+  int status = 0;  // 0: 200
+  std::optional<std::string> body;
+  std::string contentType = "application/json";
+  bool drop = false;
+
+  json describe() const {
+    json d = json::object();
+    if (delayMs) d["delayMs"] = delayMs;
+    if (status) d["status"] = status;
+    if (body) d["bodyBytes"] = body->size();
+    if (drop) d["drop"] = true;
+    return d;
+  }
+};
+
+std::optional<Rule> parseRule(const std::string& text, std::string& error) {
+  json j = json::parse(text, nullptr, false);
+  if (j.is_discarded() || !j.is_object()) {
+    error = "expected a JSON object";
+    return std::nullopt;
+  }
+  Rule r;
+  auto intField = [&](const char* key, int& out, int lo, int hi) {
+    auto it = j.find(key);
+    if (it == j.end()) return true;
+    if (!it->is_number_integer() || it->get<long long>() < lo || it->get<long long>() > hi) {
+      error = std::string("\"") + key + "\" must be an integer from " + std::to_string(lo) + " to " + std::to_string(hi);
+      return false;
+    }
+    out = it->get<int>();
+    return true;
+  };
+  auto strField = [&](const char* key, std::string& out) {
+    auto it = j.find(key);
+    if (it == j.end()) return true;
+    if (!it->is_string()) {
+      error = std::string("\"") + key + "\" must be a string";
+      return false;
+    }
+    out = it->get<std::string>();
+    return true;
+  };
+  if (!intField("count", r.count, 1, 1000000) || !intField("delayMs", r.delayMs, 0, 600000) ||
+      !intField("status", r.status, 100, 599) || !strField("appKey", r.appKey) || !strField("path", r.path) ||
+      !strField("contentType", r.contentType))
+    return std::nullopt;
+  if (auto it = j.find("body"); it != j.end()) {
+    if (!it->is_string()) {
+      error = "\"body\" must be a string";
+      return std::nullopt;
+    }
+    r.body = it->get<std::string>();
+  }
+  if (auto it = j.find("drop"); it != j.end()) {
+    if (!it->is_boolean()) {
+      error = "\"drop\" must be true or false";
+      return std::nullopt;
+    }
+    r.drop = it->get<bool>();
+  }
+  return r;
+}
+
+class Sandbox {
+ public:
+  Sandbox(sandbox::Config config, const std::string& stateDir)
+      : config_(std::move(config)), verifier_(config_.apps, config_.timestampWindowSeconds),
+        log_(stateDir + "/requests.jsonl", std::ios::app) {}
+
+  bool logOpen() const { return log_.good(); }
+
+  void install(httplib::Server& svr) {
+    auto api = [this](const httplib::Request& req, httplib::Response& res) { handleAPI(req, res); };
+    for (const char* path : {"/api/ig/sdk/init", "/api/ig/sdk/query"}) {
+      svr.Post(path, api);
+      svr.Get(path, api);
+    }
+    svr.Post("/_sandbox/next", [this](const httplib::Request& req, httplib::Response& res) {
+      std::string error;
+      auto rule = parseRule(req.body, error);
+      if (!rule) {
+        res.status = 400;
+        res.set_content(json{{"code", 400}, {"msg", error}}.dump(), "application/json");
+        return;
+      }
+      std::lock_guard lock(mu_);
+      rules_.push_back(std::move(*rule));
+      res.set_content(json{{"code", 0}, {"msg", ""}, {"queued", rules_.size()}}.dump(), "application/json");
+    });
+    svr.Post("/_sandbox/reset", [this](const httplib::Request&, httplib::Response& res) {
+      std::lock_guard lock(mu_);
+      rules_.clear();
+      res.set_content(R"({"code":0,"msg":""})", "application/json");
+    });
+  }
+
+  void stop() {
+    {
+      std::lock_guard lock(mu_);
+      stopping_ = true;
+    }
+    cv_.notify_all();
+  }
+
+ private:
+  std::optional<Rule> takeRule(const std::string& path, const std::string& appKey) {
+    std::lock_guard lock(mu_);
+    for (auto it = rules_.begin(); it != rules_.end(); ++it) {
+      if ((!it->path.empty() && it->path != path) || (!it->appKey.empty() && it->appKey != appKey)) continue;
+      Rule r = *it;
+      if (--it->count == 0) rules_.erase(it);
+      return r;
+    }
+    return std::nullopt;
+  }
+
+  // Never writes a secret: a parameter named appSecret, or any value holding a known
+  // secret (a client bug), is redacted before the line is written.
+  json loggedParams(const std::map<std::string, std::string>& params) const {
+    json out = json::object();
+    for (const auto& [k, v] : params) {
+      bool secret = k == "appSecret";
+      for (const auto& [key, s] : config_.apps) {
+        if (!s.empty() && v.find(s) != std::string::npos) secret = true;
+      }
+      out[k] = secret ? "[redacted]" : v;
+    }
+    return out;
+  }
+
+  void writeLog(const json& line) {
+    std::lock_guard lock(logMu_);
+    log_ << line.dump(-1, ' ', false, json::error_handler_t::replace) << '\n';
+    log_.flush();
+  }
+
+  void handleAPI(const httplib::Request& req, httplib::Response& res) {
+    const auto params = queryParams(req.target);
+    sandbox::Verdict verdict = verifier_.verify(params, nowMs());
+    json reply = {{"code", verdict.code}, {"msg", verdict.code == 0 ? "" : verdict.msg}};
+    if (verdict.code == 0 && req.path == "/api/ig/sdk/query") {
+      auto get = [&](const char* k) {
+        auto it = params.find(k);
+        return it == params.end() ? std::string() : it->second;
+      };
+      if (const sandbox::Ad* ad = config_.adFor(get("type"), get("placementId"))) {
+        if (ad->imageUrl) reply["image"] = *ad->imageUrl;
+        if (ad->landingUrl) reply["landing"] = *ad->landingUrl;
+        if (ad->reportImplUrl) reply["impl"] = *ad->reportImplUrl;
+        if (ad->reportClickUrl) reply["click"] = *ad->reportClickUrl;
+      } else {
+        verdict = {sandbox::kNoAd, "no ad for this placement"};
+        reply = {{"code", verdict.code}, {"msg", verdict.msg}};
+      }
+    }
+    auto key = params.find("appKey");
+    std::optional<Rule> rule = takeRule(req.path, key == params.end() ? std::string() : key->second);
+
+    json line = {{"time", nowMs()},       {"method", req.method}, {"path", req.path},
+                 {"params", loggedParams(params)}, {"code", verdict.code}, {"verdict", verdict.msg}};
+    if (rule) line["forced"] = rule->describe();
+    writeLog(line);
+
+    if (rule && rule->delayMs > 0) {
+      std::unique_lock lock(mu_);
+      cv_.wait_for(lock, std::chrono::milliseconds(rule->delayMs), [this] { return stopping_; });
+    }
+    if (rule && rule->drop) {
+      // Promise a body, then end the connection before any of it.
+      res.set_content_provider(
+          64, "application/json", [](size_t, size_t, httplib::DataSink&) { return false; });
+      return;
+    }
+    res.status = rule && rule->status ? rule->status : 200;
+    if (rule && rule->body) {
+      res.set_content(*rule->body, rule->contentType);
+    } else {
+      res.set_content(reply.dump(), "application/json");
+    }
+  }
+
+  const sandbox::Config config_;
+  sandbox::RequestVerifier verifier_;
+  std::mutex logMu_;
+  std::ofstream log_;
+  std::mutex mu_;
+  std::condition_variable cv_;
+  std::deque<Rule> rules_;  // guarded by mu_
+  bool stopping_ = false;   // guarded by mu_
+};
+
+int usageError(const std::string& message) {
+  std::fprintf(stderr, "qvad-sandbox: %s\nTry 'qvad-sandbox --help'.\n", message.c_str());
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  int port = 0;
+  std::string configPath;
+  std::string stateDir = "qvad-sandbox-state";
+  for (int i = 1; i < argc; ++i) {
+    std::string a = argv[i];
+    if (a == "--help" || a == "-h") {
+      std::fputs(kUsage, stdout);
+      return 0;
+    }
+    if (a != "--port" && a != "--config" && a != "--state") return usageError("unknown option: " + a);
+    if (i + 1 >= argc) return usageError("missing value for " + a);
+    std::string v = argv[++i];
+    if (a == "--port") {
+      char* end = nullptr;
+      long p = std::strtol(v.c_str(), &end, 10);
+      if (v.empty() || *end || p < 0 || p > 65535) return usageError("the port must be 0 to 65535: " + v);
+      port = static_cast<int>(p);
+    } else if (a == "--config") {
+      configPath = v;
+    } else {
+      stateDir = v;
+    }
+  }
+
+  std::string configText = sandbox::defaultConfigJSON();
+  if (!configPath.empty()) {
+    std::ifstream in(configPath, std::ios::binary);
+    if (!in) return usageError("cannot read " + configPath);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    configText = ss.str();
+  }
+
+  std::error_code ec;
+  fs::create_directories(stateDir, ec);
+  if (ec) {
+    std::fprintf(stderr, "qvad-sandbox: cannot make %s: %s\n", stateDir.c_str(), ec.message().c_str());
+    return 1;
+  }
+  std::string error;
+  sandbox::CertificatePaths certs = sandbox::ensureCertificates(stateDir, error);
+  if (!error.empty()) {
+    std::fprintf(stderr, "qvad-sandbox: %s\n", error.c_str());
+    return 1;
+  }
+
+  // Signals are taken by one thread with sigwait, so stopping never runs in a handler.
+  sigset_t stopSignals;
+  sigemptyset(&stopSignals);
+  sigaddset(&stopSignals, SIGINT);
+  sigaddset(&stopSignals, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+  signal(SIGPIPE, SIG_IGN);
+
+  httplib::SSLServer svr(certs.serverCert.c_str(), certs.serverKey.c_str());
+  if (!svr.is_valid()) {
+    std::fprintf(stderr, "qvad-sandbox: cannot load the server certificate from %s\n", stateDir.c_str());
+    return 1;
+  }
+  const int bound = port == 0 ? svr.bind_to_any_port("127.0.0.1") : (svr.bind_to_port("127.0.0.1", port) ? port : -1);
+  if (bound <= 0) {
+    std::fprintf(stderr, "qvad-sandbox: cannot listen on 127.0.0.1:%d\n", port);
+    return 1;
+  }
+  const std::string base = "https://127.0.0.1:" + std::to_string(bound);
+  sandbox::Config config = sandbox::parseConfig(configText, base, error);
+  if (!error.empty()) {
+    std::fprintf(stderr, "qvad-sandbox: %s: %s\n", configPath.empty() ? "built-in configuration" : configPath.c_str(),
+                 error.c_str());
+    return 1;
+  }
+  Sandbox sandbox(std::move(config), stateDir);
+  if (!sandbox.logOpen()) {
+    std::fprintf(stderr, "qvad-sandbox: cannot write %s/requests.jsonl\n", stateDir.c_str());
+    return 1;
+  }
+  sandbox.install(svr);
+
+  std::thread signalThread([&] {
+    int sig = 0;
+    sigwait(&stopSignals, &sig);
+    sandbox.stop();
+    svr.stop();
+  });
+
+  std::printf("listening %s ca=%s\n", base.c_str(), fs::absolute(certs.caCert).c_str());
+  std::fflush(stdout);
+  const bool ok = svr.listen_after_bind();
+  sandbox.stop();
+  kill(getpid(), SIGTERM);  // releases the signal thread if the server stopped on its own
+  signalThread.join();
+  return ok ? 0 : 1;
+}

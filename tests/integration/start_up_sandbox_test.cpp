@@ -1,0 +1,210 @@
+// The library against qvad-sandbox over HTTPS on loopback: start-up, the reply rules
+// and the transport failures, end to end.
+#include <gtest/gtest.h>
+
+#include "net/empty_result.h"
+#include "net/request_manager.h"
+#include "platform/main_queue.h"
+#include "qvad/configuration.h"
+#include "qvad/qv_inter_active_ad_manager.h"
+#include "support/log_capture.h"
+#include "support/sandbox_process.h"
+
+namespace qvad {
+namespace {
+
+using nlohmann::json;
+using testing::CountingSession;
+using testing::LogCapture;
+using testing::SandboxProcess;
+
+constexpr double kWait = 20;  // seconds of real time; a loaded CI machine is slow
+
+const char* const kConfig = R"({
+  "apps": [ { "key": "demo-app", "secret": "demo-secret" },
+            { "key": "app-a", "secret": "secret-a" },
+            { "key": "app-b", "secret": "secret-b" } ],
+  "ads": [], "placements": []
+})";
+
+struct Outcome {
+  int calls = 0;
+  std::optional<QvError> error;
+};
+
+class SandboxTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { sandbox_ = new SandboxProcess(QVAD_SANDBOX_BIN, kConfig); }
+  static void TearDownTestSuite() {
+    delete sandbox_;
+    sandbox_ = nullptr;
+  }
+
+  void SetUp() override {
+    ASSERT_TRUE(sandbox_->ok()) << sandbox_->error();
+    QvConfiguration::setApiBaseURL(sandbox_->baseURL());
+    QvConfiguration::setCAFile(sandbox_->caFile());
+    ASSERT_TRUE(sandbox_->reset());
+    counting_ = std::make_shared<CountingSession>(HttpSession::shared());
+    HttpSession::install(counting_);
+  }
+
+  void TearDown() override {
+    HeadlessMainQueue::current()->runUntilIdle();
+    HttpSession::install(nullptr);
+    QvConfiguration::setApiBaseURL("");
+    QvConfiguration::setCAFile("");
+    QvConfiguration::setRequestTimeout(0);
+  }
+
+  // Starts and runs the main queue until the exchange has finished (its posted call,
+  // if any, is queued by then), then runs what was posted.
+  Outcome start(const std::string& key, const std::string& secret) {
+    auto out = std::make_shared<Outcome>();  // outlives this call should the reply come late
+    const int before = counting_->finished();
+    QvInterActiveAdManager::shared().start(key, secret, [out](std::optional<QvError> e) {
+      ++out->calls;
+      out->error = std::move(e);
+    });
+    auto* q = HeadlessMainQueue::current();
+    EXPECT_TRUE(q->runUntil([&] { return counting_->finished() > before; }, kWait));
+    q->runUntilIdle();  // the posted call, if any, runs now
+    return *out;
+  }
+
+  static void expectError(const Outcome& o, std::int64_t code, const std::string& text) {
+    ASSERT_EQ(o.calls, 1);
+    ASSERT_TRUE(o.error);
+    EXPECT_EQ(o.error->errorCode, code);
+    EXPECT_EQ(o.error->errorDescription, text);
+  }
+
+  static void expectTransportError(const Outcome& o, std::int64_t code) {
+    ASSERT_EQ(o.calls, 1);
+    ASSERT_TRUE(o.error);
+    EXPECT_EQ(o.error->errorCode, code) << o.error->errorDescription.value_or("");
+    EXPECT_EQ(o.error->errorDescription->rfind("Optional(", 0), 0u) << *o.error->errorDescription;
+    EXPECT_EQ(o.error->errorDescription->back(), ')');
+  }
+
+  static SandboxProcess* sandbox_;
+  std::shared_ptr<CountingSession> counting_;
+};
+
+SandboxProcess* SandboxTest::sandbox_ = nullptr;
+
+TEST_F(SandboxTest, StartSucceedsWithAValidSignatureAndKeepsTheSecretOutOfEveryTrace) {
+  LogCapture console;
+  Outcome o = start("demo-app", "demo-secret");
+  ASSERT_EQ(o.calls, 1);
+  EXPECT_FALSE(o.error) << o.error->errorDescription.value_or("");
+  EXPECT_TRUE(QvInterActiveAdManager::shared().startSuccess());
+
+  auto log = sandbox_->requestLog();
+  ASSERT_FALSE(log.empty());
+  const json& last = log.back();
+  EXPECT_EQ(last["path"], "/api/ig/sdk/init");
+  EXPECT_EQ(last["code"], 0);
+  EXPECT_EQ(last["params"]["appKey"], "demo-app");
+  for (const char* key : {"idfa", "longitude", "latitude", "os", "network", "language", "deviceId", "nonce",
+                          "timestamp", "signature"}) {
+    EXPECT_TRUE(last["params"].contains(key)) << key;
+  }
+  EXPECT_EQ(sandbox_->requestLogText().find("demo-secret"), std::string::npos);
+  ASSERT_EQ(console.lines().size(), 2u) << "the URL, then the reply";
+  for (const auto& line : console.lines()) EXPECT_EQ(line.find("demo-secret"), std::string::npos) << line;
+}
+
+TEST_F(SandboxTest, ServerRejectionsArriveAsTheirCodeAndText) {
+  expectError(start("demo-app", "not-the-secret"), 4003, "bad signature");
+  EXPECT_FALSE(QvInterActiveAdManager::shared().startSuccess());
+  expectError(start("no-such-app", "x"), 4002, "unknown appKey");
+}
+
+TEST_F(SandboxTest, ReplyBodiesDecideWhateverTheStatus) {
+  ASSERT_TRUE(sandbox_->next({{"body", R"({"code":3,"msg":"app suspended"})"}}));
+  expectError(start("demo-app", "demo-secret"), 3, "app suspended");
+
+  ASSERT_TRUE(sandbox_->next({{"body", R"({"msg":"where is the code"})"}}));
+  expectError(start("demo-app", "demo-secret"), -1000, "connect_error");
+
+  ASSERT_TRUE(sandbox_->next({{"status", 500}, {"body", R"({"code":0})"}}));
+  Outcome ok = start("demo-app", "demo-secret");
+  EXPECT_EQ(ok.calls, 1);
+  EXPECT_FALSE(ok.error);
+  EXPECT_TRUE(QvInterActiveAdManager::shared().startSuccess());
+
+  ASSERT_TRUE(sandbox_->next({{"body", "<html><body>Service Unavailable</body></html>"}, {"contentType", "text/html"}}));
+  Outcome html = start("demo-app", "demo-secret");
+  EXPECT_EQ(html.calls, 0) << "an HTML body calls nothing";
+  EXPECT_TRUE(QvInterActiveAdManager::shared().startSuccess()) << "and leaves start-up as it was";
+}
+
+TEST_F(SandboxTest, TransportFailuresCarryNegativeCodes) {
+  {
+    SCOPED_TRACE("closed port");
+    QvConfiguration::setApiBaseURL("https://127.0.0.1:" + std::to_string(testing::unusedLoopbackPort()));
+    expectTransportError(start("demo-app", "demo-secret"), URLError::cannotConnectToHost);
+    QvConfiguration::setApiBaseURL(sandbox_->baseURL());
+  }
+  {
+    SCOPED_TRACE("untrusted certificate");
+    QvConfiguration::setCAFile("");
+    expectTransportError(start("demo-app", "demo-secret"), URLError::serverCertificateUntrusted);
+    QvConfiguration::setCAFile(sandbox_->caFile());
+  }
+  {
+    SCOPED_TRACE("oversized body");
+    ASSERT_TRUE(sandbox_->next({{"body", R"({"code":0,"pad":")" + std::string(kMaxReplyBytes, 'x') + "\"}"}}));
+    expectTransportError(start("demo-app", "demo-secret"), URLError::dataLengthExceedsMaximum);
+  }
+  {
+    SCOPED_TRACE("dropped connection");
+    ASSERT_TRUE(sandbox_->next({{"drop", true}}));
+    expectTransportError(start("demo-app", "demo-secret"), URLError::networkConnectionLost);
+  }
+  {
+    SCOPED_TRACE("time-out");
+    QvConfiguration::setRequestTimeout(1);
+    ASSERT_TRUE(sandbox_->next({{"delayMs", 15000}}));
+    expectTransportError(start("demo-app", "demo-secret"), URLError::timedOut);
+  }
+  EXPECT_FALSE(QvInterActiveAdManager::shared().startSuccess());
+}
+
+TEST_F(SandboxTest, TwoStartsGetTheirOwnRepliesInEitherOrder) {
+  auto& m = QvInterActiveAdManager::shared();
+  for (bool failingFirst : {false, true}) {
+    SCOPED_TRACE(failingFirst ? "the failing start is sent first and answered last" : "the succeeding start is answered last");
+    // The first start is held back by the sandbox, so its reply arrives second.
+    json heldBack = {{"appKey", "app-a"}, {"delayMs", 1500}};
+    if (failingFirst) {
+      heldBack["body"] = R"({"code":8,"msg":"a refused"})";
+    } else {
+      ASSERT_TRUE(sandbox_->next({{"appKey", "app-b"}, {"body", R"({"code":8,"msg":"b refused"})"}}));
+    }
+    ASSERT_TRUE(sandbox_->next(heldBack));
+
+    std::vector<std::string> order;
+    Outcome a, b;
+    m.start("app-a", "secret-a", [&](std::optional<QvError> e) {
+      ++a.calls;
+      a.error = std::move(e);
+      order.push_back("a");
+    });
+    m.start("app-b", "secret-b", [&](std::optional<QvError> e) {
+      ++b.calls;
+      b.error = std::move(e);
+      order.push_back("b");
+    });
+    ASSERT_TRUE(HeadlessMainQueue::current()->runUntil([&] { return a.calls && b.calls; }, kWait));
+    EXPECT_EQ(order, (std::vector<std::string>{"b", "a"}));
+    EXPECT_EQ(a.error.has_value(), failingFirst);
+    EXPECT_EQ(b.error.has_value(), !failingFirst);
+    EXPECT_EQ(m.startSuccess(), !failingFirst) << "the reply that arrived last decides";
+    EXPECT_EQ(m.appKey(), "app-b");
+  }
+}
+
+}  // namespace
+}  // namespace qvad
