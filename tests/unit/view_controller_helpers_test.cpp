@@ -99,11 +99,15 @@ TEST_F(TransitionPreviousTest, NavigationTopIsPoppedAnimatedWithoutCompletion) {
   auto first = std::make_shared<ViewController>();
   auto nav = NavigationController::make(first);
   auto window = makeKeyWindow(nav);
-  nav->pushViewController(std::make_shared<ViewController>(), false);
+  auto second = std::make_shared<ViewController>();
+  nav->pushViewController(second, false);
   bool completed = false;
   transitionPreviousVc(false, [&] { completed = true; });
   EXPECT_EQ(nav->topViewController(), first);
+  runUntilIdle();  // animated whatever `animated` says: the leaving view slides out for a while
+  EXPECT_EQ(second->view()->superview(), nav->view());
   runFor(1);
+  EXPECT_EQ(second->view()->superview(), nullptr);
   EXPECT_FALSE(completed);
 }
 

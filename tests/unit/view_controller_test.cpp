@@ -133,6 +133,12 @@ TEST_F(ViewControllerTest, PresentingDuringATransitionOrOverAPresentationIsRefus
   EXPECT_FALSE(bDone);
   EXPECT_EQ(b->presentingViewController(), nullptr);
   EXPECT_TRUE(log.contains("Attempt to present"));
+
+  // Presenting one's own presenter would loop the chain (and the top-controller search).
+  a->present(root, false);
+  runUntilIdle();
+  EXPECT_EQ(a->presentedViewController(), nullptr);
+  EXPECT_EQ(root->presentingViewController(), nullptr);
 }
 
 TEST_F(ViewControllerTest, DismissWithNothingToDismissDoesNothing) {
@@ -189,6 +195,17 @@ TEST_F(ViewControllerTest, TabBarSelectsFirstTabAndNoneWhenEmptyOrOutOfRange) {
   EXPECT_EQ(b->tabBarController(), tabs);
   tabs->setSelectedIndex(7);
   EXPECT_EQ(tabs->selectedViewController(), nullptr);
+
+  tabs->setViewControllers(tabs->viewControllers());  // the same tabs again
+  EXPECT_EQ(tabs->viewControllers().size(), 2u);
+  EXPECT_EQ(tabs->selectedViewController(), a);
+
+  // A container cannot become a child of what it contains.
+  auto nav = NavigationController::make(std::make_shared<ViewController>());
+  tabs->setViewControllers({nav});
+  nav->pushViewController(tabs, false);
+  EXPECT_EQ(nav->viewControllers().size(), 1u);
+  EXPECT_EQ(tabs->parent(), nullptr);
 }
 
 TEST_F(ViewControllerTest, AlertActionDismissesThenRunsHandlerWithTextFields) {

@@ -40,6 +40,17 @@ TEST(ViewTree, AddingMovesAViewAndReAddingBringsItToFront) {
   v->setTag(7);
   EXPECT_EQ(b->viewWithTag(7), v);
   EXPECT_EQ(a->viewWithTag(7), nullptr);
+
+  // An ancestor cannot go under its descendant: the tree would own itself.
+  auto leaf = View::make();
+  v->addSubview(leaf);
+  leaf->addSubview(b);
+  leaf->insertSubview(v, 0);
+  v->addSubview(v);
+  EXPECT_TRUE(leaf->subviews().empty());
+  EXPECT_EQ(b->superview(), nullptr);
+  EXPECT_EQ(v->superview(), b);
+  EXPECT_EQ(leaf->window(), nullptr);
 }
 
 TEST(ViewTree, ConvertToWindowAddsAncestorOrigins) {

@@ -40,6 +40,7 @@ void NavigationController::showTop() {
 void NavigationController::pushViewController(const std::shared_ptr<ViewController>& vc, bool animated) {
   if (!vc || vc->parent().get() == this) return;
   addChild(vc);
+  if (vc->parent().get() != this) return;  // refused: it contains this stack
   vc->viewWillAppear(animated);
   showTop();
   vc->viewDidAppear(animated);

@@ -2,7 +2,8 @@
 
 namespace qvad {
 
-void TabBarController::setViewControllers(const std::vector<std::shared_ptr<ViewController>>& vcs) {
+void TabBarController::setViewControllers(std::vector<std::shared_ptr<ViewController>> vcs) {
+  // `vcs` is a copy: it may be viewControllers() itself, which the loop below empties.
   while (!children().empty()) {
     auto c = children().back();
     if (c->isViewLoaded()) c->view()->removeFromSuperview();

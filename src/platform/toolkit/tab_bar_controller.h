@@ -13,7 +13,7 @@ class TabBarController : public ViewController {
  public:
   const std::vector<std::shared_ptr<ViewController>>& viewControllers() const { return children(); }
   /// Replaces the tabs; the first one becomes selected (none when the list is empty).
-  void setViewControllers(const std::vector<std::shared_ptr<ViewController>>& vcs);
+  void setViewControllers(std::vector<std::shared_ptr<ViewController>> vcs);
   std::optional<std::size_t> selectedIndex() const { return selected_; }
   /// Selects a tab; an index out of range selects none.
   void setSelectedIndex(std::optional<std::size_t> index);

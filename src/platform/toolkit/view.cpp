@@ -31,7 +31,8 @@ Point View::convertToWindow(Point p) const {
 }
 
 void View::addSubview(const std::shared_ptr<View>& view) {
-  if (!view || view.get() == this) return;
+  // An ancestor under its own descendant would make the tree a cycle of owners.
+  if (!view || isDescendantOf(*view)) return;
   auto self = sharedAs<View>();
   if (view->superview().get() == this) {
     bringSubviewToFront(view);
@@ -44,7 +45,7 @@ void View::addSubview(const std::shared_ptr<View>& view) {
 }
 
 void View::insertSubview(const std::shared_ptr<View>& view, std::size_t index) {
-  if (!view || view.get() == this) return;
+  if (!view || isDescendantOf(*view)) return;
   auto keep = view;
   keep->removeFromSuperview();
   keep->superview_ = sharedAs<View>();

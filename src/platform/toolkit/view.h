@@ -75,7 +75,8 @@ class View : public Responder {
   // Tree.
   const std::vector<std::shared_ptr<View>>& subviews() const { return subviews_; }
   std::shared_ptr<View> superview() const { return superview_.lock(); }
-  /// Adds `view` on top of the others, taking it from its old superview first.
+  /// Adds `view` on top of the others, taking it from its old superview first. This
+  /// view itself or one of its ancestors is refused.
   void addSubview(const std::shared_ptr<View>& view);
   void insertSubview(const std::shared_ptr<View>& view, std::size_t index);
   void bringSubviewToFront(const std::shared_ptr<View>& view);

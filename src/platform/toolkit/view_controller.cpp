@@ -78,7 +78,9 @@ void ViewController::present(const std::shared_ptr<ViewController>& vc, bool ani
                              std::function<void()> completion) {
   auto ctx = presentationContext();
   if (!vc || vc == ctx) return;
-  if (ctx->transitioning_ || ctx->presented_ || vc->presenting_.lock() || vc->parent()) {
+  // A controller that presents one already (maybe ctx's own presenter) would turn the
+  // chain into a loop of owners.
+  if (ctx->transitioning_ || ctx->presented_ || vc->presenting_.lock() || vc->presented_ || vc->parent()) {
     logLine("Attempt to present " + vc->description() + " on " + ctx->description() +
             " while a presentation is in progress or in place");
     return;
@@ -172,7 +174,11 @@ std::shared_ptr<TabBarController> ViewController::tabBarController() const {
 }
 
 void ViewController::addChild(const std::shared_ptr<ViewController>& child) {
-  if (!child || child.get() == this) return;
+  if (!child) return;
+  // A container of this controller as its child would loop the parent chain.
+  for (const ViewController* c = this; c; c = c->parent_.lock().get()) {
+    if (c == child.get()) return;
+  }
   if (auto old = child->parent()) old->removeChild(*child);
   child->parent_ = sharedAs<ViewController>();
   children_.push_back(child);
