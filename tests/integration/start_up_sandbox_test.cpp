@@ -2,11 +2,14 @@
 // and the transport failures, end to end.
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include "net/empty_result.h"
 #include "net/request_manager.h"
 #include "platform/main_queue.h"
 #include "qvad/configuration.h"
 #include "qvad/qv_inter_active_ad_manager.h"
+#include "support/fixed_services.h"
 #include "support/log_capture.h"
 #include "support/sandbox_process.h"
 
@@ -119,6 +122,19 @@ TEST_F(SandboxTest, ServerRejectionsArriveAsTheirCodeAndText) {
   expectError(start("demo-app", "not-the-secret"), 4003, "bad signature");
   EXPECT_FALSE(QvInterActiveAdManager::shared().startSuccess());
   expectError(start("no-such-app", "x"), 4002, "unknown appKey");
+}
+
+TEST_F(SandboxTest, StaleTimestampsAndReplaysAreRejected) {
+  const double now = std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
+  {
+    testing::FixedServices longAgo(now - 3600, 7);
+    expectError(start("demo-app", "demo-secret"), 4004, "timestamp outside the accepted window");
+  }
+  // The same nonce and millisecond make the same signature: the second is a replay.
+  testing::FixedServices frozen(now, 7);
+  Outcome first = start("demo-app", "demo-secret");
+  EXPECT_FALSE(first.error) << first.error->errorDescription.value_or("");
+  expectError(start("demo-app", "demo-secret"), 4005, "replayed request");
 }
 
 TEST_F(SandboxTest, ReplyBodiesDecideWhateverTheStatus) {
