@@ -37,7 +37,8 @@ test-tsan: deps
 	TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
 	  ctest --test-dir build-tsan --output-on-failure -j $(JOBS)
 
-demo: build
+demo: deps build/build.ninja
+	cmake --build build -j $(JOBS) --target qvadctl qvad-sandbox qvad-demo
 	@scripts/demo
 
 bench: build
