@@ -30,13 +30,14 @@ void NotificationCenter::post(const std::string& name, const void* object, nlohm
     }
   }
   Notification n{name, object, std::move(userInfo)};
-  for (auto& [id, handler] : targets) {
+  for (const auto& target : targets) {
+    const ObserverId id = target.first;
     bool stillObserving;
     {
       std::lock_guard lock(mu_);
-      stillObserving = std::any_of(entries_.begin(), entries_.end(), [&](const Entry& e) { return e.id == id; });
+      stillObserving = std::any_of(entries_.begin(), entries_.end(), [id](const Entry& e) { return e.id == id; });
     }
-    if (stillObserving) (*handler)(n);
+    if (stillObserving) (*target.second)(n);
   }
 }
 

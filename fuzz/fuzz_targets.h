@@ -1,0 +1,26 @@
+// Entry points that take what strangers send. Each *_fuzz.cpp defines one; built
+// with -DQVAD_FUZZ_MAIN it is a libFuzzer target, otherwise the unit tests replay the
+// kept inputs in fuzz/corpus/<name>/ through it.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace qvad::fuzz {
+
+/// A reply body through the request manager's completion logic, for both result types.
+void replyBody(const std::uint8_t* data, std::size_t size);
+/// A page URL through the query parser, and each value back through the encoder.
+void pageURL(const std::uint8_t* data, std::size_t size);
+
+}  // namespace qvad::fuzz
+
+#ifdef QVAD_FUZZ_MAIN
+#define QVAD_FUZZ_ENTRY(fn)                                                      \
+  extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) { \
+    fn(data, size);                                                              \
+    return 0;                                                                    \
+  }
+#else
+#define QVAD_FUZZ_ENTRY(fn)
+#endif
