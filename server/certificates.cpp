@@ -5,11 +5,12 @@
 #include <openssl/rand.h>
 #include <openssl/x509.h>
 #include <openssl/x509v3.h>
-#include <sys/stat.h>
 
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+
+#include "platform/file_util.h"
 
 namespace sandbox {
 namespace {
@@ -66,17 +67,14 @@ CertPtr newCert(EVP_PKEY* key, const char* commonName, X509* issuer, EVP_PKEY* i
 }
 
 bool writePEM(const std::string& path, X509* cert, EVP_PKEY* key) {
-  const std::string tmp = path + ".tmp";
-  // Keys are private to the sandbox's user.
-  mode_t old = umask(key ? 077 : 022);
-  FILE* f = std::fopen(tmp.c_str(), "w");
-  umask(old);
-  if (!f) return false;
-  bool ok = cert ? PEM_write_X509(f, cert) == 1 : PEM_write_PrivateKey(f, key, nullptr, nullptr, 0, nullptr, nullptr) == 1;
-  ok = std::fclose(f) == 0 && ok;
-  std::error_code ec;
-  if (ok) fs::rename(tmp, path, ec);
-  return ok && !ec;
+  std::unique_ptr<BIO, decltype(&BIO_free)> bio(BIO_new(BIO_s_mem()), BIO_free);
+  if (!bio) return false;
+  bool ok = cert ? PEM_write_bio_X509(bio.get(), cert) == 1
+                 : PEM_write_bio_PrivateKey(bio.get(), key, nullptr, nullptr, 0, nullptr, nullptr) == 1;
+  char* data = nullptr;
+  long n = BIO_get_mem_data(bio.get(), &data);
+  // Keys are private to the sandbox's user; certificates are for anyone to trust.
+  return ok && n > 0 && qvad::writeFileAtomically(path, std::string_view(data, static_cast<std::size_t>(n)), key ? 0600 : 0644);
 }
 
 CertPtr readCert(const std::string& path) {

@@ -14,7 +14,6 @@
 #include <fstream>
 #include <mutex>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <thread>
 
@@ -22,6 +21,7 @@
 
 #include "certificates.h"
 #include "net/text_utils.h"
+#include "platform/file_util.h"
 #include "request_verifier.h"
 #include "sandbox_config.h"
 
@@ -299,11 +299,9 @@ int main(int argc, char** argv) {
 
   std::string configText = sandbox::defaultConfigJSON();
   if (!configPath.empty()) {
-    std::ifstream in(configPath, std::ios::binary);
-    if (!in) return usageError("cannot read " + configPath);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    configText = ss.str();
+    auto text = qvad::readFile(configPath, 1u << 20);
+    if (!text) return usageError("cannot read " + configPath + " (missing, unreadable or over 1 MiB)");
+    configText = std::move(*text);
   }
 
   std::error_code ec;

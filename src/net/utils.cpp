@@ -118,8 +118,11 @@ std::string Utils::signingText(const ParameterMap& params, const std::optional<s
   return text;
 }
 
-std::string Utils::getSignture(const ParameterMap& params) {
-  return sha1(signingText(params, QvInterActiveAdManager::shared().appSecret()));
+std::string Utils::getSignture(const ParameterMap& params, SigningTrace* trace) {
+  std::string text = signingText(params, QvInterActiveAdManager::shared().appSecret());
+  std::string signature = sha1(text);
+  if (trace) *trace = {std::move(text), signature};
+  return signature;
 }
 
 std::string Utils::getURL(const std::string& url, const ParameterMap& params, SigningTrace* trace) {
@@ -128,13 +131,7 @@ std::string Utils::getURL(const std::string& url, const ParameterMap& params, Si
   ParameterMap map = getDefaultParams(n, ts);
   for (const auto& [key, value] : params) map.insert_or_assign(key, value);
 
-  std::string signature;
-  if (trace) {
-    trace->signedText = signingText(map, QvInterActiveAdManager::shared().appSecret());
-    trace->signature = signature = sha1(trace->signedText);
-  } else {
-    signature = getSignture(map);
-  }
+  std::string signature = getSignture(map, trace);
   map.insert_or_assign("signature", std::move(signature));
 
   std::string out;

@@ -47,8 +47,8 @@ class Utils {
   /// signature, values percent-encoded. Fresh nonce and timestamp on every call.
   static std::string getURL(const std::string& url, const ParameterMap& params, SigningTrace* trace = nullptr);
 
-  /// SHA-1 of signingText(params) with the manager's secret.
-  static std::string getSignture(const ParameterMap& params);
+  /// SHA-1 of signingText(params) with the manager's secret; `trace` receives both.
+  static std::string getSignture(const ParameterMap& params, SigningTrace* trace = nullptr);
   /// "k=v,k=v,..." over the pairs sorted by key, with "appSecret" set to `secret` when
   /// present and removed when absent; values as they are, not encoded.
   static std::string signingText(const ParameterMap& params, const std::optional<std::string>& secret);

@@ -5,8 +5,8 @@
 #include <nlohmann/json.hpp>
 
 #include "platform/clock.h"
+#include "platform/data_directory_store.h"
 #include "platform/file_util.h"
-#include "qvad/configuration.h"
 
 namespace qvad {
 namespace {
@@ -27,12 +27,7 @@ bool isUpperUUID(const std::string& s) {
 }  // namespace
 
 std::shared_ptr<AdvertisingIdentifier> AdvertisingIdentifier::shared() {
-  static std::mutex mu;
-  static std::shared_ptr<AdvertisingIdentifier> current;
-  std::string path = QvConfiguration::dataDirectory() + "/advertising-identifier.json";
-  std::lock_guard lock(mu);
-  if (!current || current->path_ != path) current = std::make_shared<AdvertisingIdentifier>(path);
-  return current;
+  return dataDirectoryStore<AdvertisingIdentifier>("advertising-identifier.json", [](AdvertisingIdentifier&) {});
 }
 
 AdvertisingIdentifier::AdvertisingIdentifier(std::string path) : path_(std::move(path)) {}

@@ -46,34 +46,32 @@ std::string xdgDataHome() {
   return home + "/.local/share";
 }
 
+// A text setting: what the host set, else the environment variable, else empty.
+std::string setOrEnv(std::string Settings::*field, const char* envName) {
+  {
+    std::lock_guard lock(settings().mu);
+    if (!(settings().*field).empty()) return settings().*field;
+  }
+  return stripTrailingSlashes(env(envName));
+}
+
+void setText(std::string Settings::*field, std::string value) {
+  std::lock_guard lock(settings().mu);
+  settings().*field = std::move(value);
+}
+
 }  // namespace
 
-void QvConfiguration::setApiBaseURL(std::string url) {
-  std::lock_guard lock(settings().mu);
-  settings().apiBaseURL = stripTrailingSlashes(std::move(url));
-}
+void QvConfiguration::setApiBaseURL(std::string url) { setText(&Settings::apiBaseURL, stripTrailingSlashes(std::move(url))); }
 
 std::string QvConfiguration::apiBaseURL() {
-  {
-    std::lock_guard lock(settings().mu);
-    if (!settings().apiBaseURL.empty()) return settings().apiBaseURL;
-  }
-  std::string e = stripTrailingSlashes(env("QVAD_API_BASE_URL"));
-  return e.empty() ? std::string(QVAD_DEFAULT_API_BASE_URL) : e;
+  std::string url = setOrEnv(&Settings::apiBaseURL, "QVAD_API_BASE_URL");
+  return url.empty() ? std::string(QVAD_DEFAULT_API_BASE_URL) : url;
 }
 
-void QvConfiguration::setCAFile(std::string path) {
-  std::lock_guard lock(settings().mu);
-  settings().caFile = std::move(path);
-}
+void QvConfiguration::setCAFile(std::string path) { setText(&Settings::caFile, std::move(path)); }
 
-std::string QvConfiguration::caFile() {
-  {
-    std::lock_guard lock(settings().mu);
-    if (!settings().caFile.empty()) return settings().caFile;
-  }
-  return env("QVAD_CA_FILE");
-}
+std::string QvConfiguration::caFile() { return setOrEnv(&Settings::caFile, "QVAD_CA_FILE"); }
 
 void QvConfiguration::setRequestTimeout(double seconds) {
   std::lock_guard lock(settings().mu);
@@ -86,31 +84,21 @@ double QvConfiguration::requestTimeout() {
 }
 
 void QvConfiguration::setDocumentsDirectory(std::string path) {
-  std::lock_guard lock(settings().mu);
-  settings().documentsDirectory = stripTrailingSlashes(std::move(path));
+  setText(&Settings::documentsDirectory, stripTrailingSlashes(std::move(path)));
 }
 
 std::string QvConfiguration::documentsDirectory() {
-  {
-    std::lock_guard lock(settings().mu);
-    if (!settings().documentsDirectory.empty()) return settings().documentsDirectory;
-  }
-  std::string e = stripTrailingSlashes(env("QVAD_DOCUMENTS_DIR"));
-  return e.empty() ? dataDirectory() + "/Documents" : e;
+  std::string dir = setOrEnv(&Settings::documentsDirectory, "QVAD_DOCUMENTS_DIR");
+  return dir.empty() ? dataDirectory() + "/Documents" : dir;
 }
 
 void QvConfiguration::setDataDirectory(std::string path) {
-  std::lock_guard lock(settings().mu);
-  settings().dataDirectory = stripTrailingSlashes(std::move(path));
+  setText(&Settings::dataDirectory, stripTrailingSlashes(std::move(path)));
 }
 
 std::string QvConfiguration::dataDirectory() {
-  {
-    std::lock_guard lock(settings().mu);
-    if (!settings().dataDirectory.empty()) return settings().dataDirectory;
-  }
-  std::string e = stripTrailingSlashes(env("QVAD_DATA_DIR"));
-  return e.empty() ? xdgDataHome() + "/qvad" : e;
+  std::string dir = setOrEnv(&Settings::dataDirectory, "QVAD_DATA_DIR");
+  return dir.empty() ? xdgDataHome() + "/qvad" : dir;
 }
 
 void QvConfiguration::setLogSink(LogSink sink) {

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "platform/data_directory_store.h"
 #include "platform/file_util.h"
-#include "qvad/configuration.h"
 
 namespace qvad {
 namespace {
@@ -52,16 +52,10 @@ nlohmann::json Defaults::preferredLanguagesFromEnvironment() {
 }
 
 std::shared_ptr<Defaults> Defaults::standard() {
-  static std::mutex mu;
-  static std::shared_ptr<Defaults> current;
-  std::string path = QvConfiguration::dataDirectory() + "/defaults.json";
-  std::lock_guard lock(mu);
-  if (!current || current->path() != path) {
-    current = std::make_shared<Defaults>(path);
+  return dataDirectoryStore<Defaults>("defaults.json", [](Defaults& made) {
     auto languages = preferredLanguagesFromEnvironment();
-    if (!languages.empty()) current->registerDefaults({{"AppleLanguages", languages}});
-  }
-  return current;
+    if (!languages.empty()) made.registerDefaults({{"AppleLanguages", languages}});
+  });
 }
 
 Defaults::Defaults(std::string path) : path_(std::move(path)) {

@@ -47,12 +47,13 @@ bool makeDirectories(const std::string& path) {
   return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-bool writeFileAtomically(const std::string& path, std::string_view content) {
+bool writeFileAtomically(const std::string& path, std::string_view content, unsigned mode) {
   auto slash = path.rfind('/');
   if (slash != std::string::npos && slash > 0 && !makeDirectories(path.substr(0, slash))) return false;
   std::string tmp = path + ".tmp." + std::to_string(::getpid()) + "." + std::to_string(std::random_device{}());
   int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
   if (fd < 0) return false;
+  ::fchmod(fd, static_cast<mode_t>(mode));  // exact bits, whatever the umask
   const char* p = content.data();
   std::size_t left = content.size();
   while (left > 0) {

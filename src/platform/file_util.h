@@ -12,7 +12,8 @@ std::optional<std::string> readFile(const std::string& path, std::size_t maxByte
 /// Writes through a temporary file in the same directory and renames it into place,
 /// so readers see the old or the new content, never a torn one. Creates parent
 /// directories. Returns false on any failure (the old file is then untouched).
-bool writeFileAtomically(const std::string& path, std::string_view content);
+/// `mode` is the new file's permission bits (owner-only by default).
+bool writeFileAtomically(const std::string& path, std::string_view content, unsigned mode = 0600);
 /// mkdir -p; true when the directory exists afterwards.
 bool makeDirectories(const std::string& path);
 
