@@ -38,7 +38,8 @@ expect_line() {  # expect_line PATTERN (output on stdin)
 "$ctl" reply "$tmp/big.json" 2>/dev/null | expect_line '^{"outcome":"failure","code":-1103,"msg":"Optional(.*)"}$'
 head -c 1048576 /dev/zero | tr '\0' '[' | "$ctl" reply 2>/dev/null | expect_line '^{"outcome":"none"}$'
 python3 -c 'print("[" * 600 + "]" * 600)' | "$ctl" reply 2>/dev/null | expect_line '^{"outcome":"none"}$'
-head -c 20000000 /dev/zero | tr '\0' '{' | "$ctl" reply 2>/dev/null | expect_line '^{"outcome":"failure","code":-1103'
+head -c 20000000 /dev/zero | tr '\0' '{' > "$tmp/huge"
+"$ctl" reply < "$tmp/huge" 2>/dev/null | expect_line '^{"outcome":"failure","code":-1103'
 set +e
 out="$("$ctl" reply "$tmp" 2>"$tmp/err")"; rc=$?
 set -e
