@@ -21,6 +21,7 @@
 #include "qvad/qv_inter_active_ad_manager.h"
 #include "support/log_capture.h"
 #include "support/sandbox_process.h"
+#include "support/scoped_env.h"
 #include "support/temp_dir.h"
 
 extern char** environ;
@@ -128,13 +129,7 @@ TEST_F(TransportLimits, ABodyOverItsCapFailsWithoutAPartialBody) {
 }
 
 TEST_F(TransportLimits, StartUpSucceedsUnderALocaleThatIsNotUTF8) {
-  const char* names[] = {"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG"};
-  std::optional<std::string> saved[4];
-  for (int i = 0; i < 4; ++i) {
-    if (const char* v = std::getenv(names[i])) saved[i] = v;
-    unsetenv(names[i]);
-  }
-  setenv("LANG", "d\xFF" "e_DE.UTF-8", 1);
+  std::optional<testing::ScopedEnv> env(std::in_place, testing::ScopedEnv::locale("d\xFF" "e_DE.UTF-8"));
   testing::TempDir data;  // a fresh data directory reads the locale anew
   const std::string savedData = QvConfiguration::dataDirectory();
   QvConfiguration::setDataDirectory(data.path());
@@ -142,12 +137,7 @@ TEST_F(TransportLimits, StartUpSucceedsUnderALocaleThatIsNotUTF8) {
   bool answered = false;
   auto error = startAndWait("demo-app", "demo-secret", &answered);
   QvConfiguration::setDataDirectory(savedData);
-  for (int i = 0; i < 4; ++i) {
-    if (saved[i])
-      setenv(names[i], saved[i]->c_str(), 1);
-    else
-      unsetenv(names[i]);
-  }
+  env.reset();
   ASSERT_TRUE(answered);
   EXPECT_FALSE(error) << error->errorCode.value_or(0) << " " << error->errorDescription.value_or("");
   auto log = sandbox_->requestLog();

@@ -2,13 +2,12 @@
 // boundary, so the signed text and the URL always carry the same value.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-
 #include "net/text_utils.h"
 #include "net/utils.h"
 #include "platform/defaults.h"
 #include "platform/text_encoding.h"
 #include "qvad/qv_inter_active_ad_manager.h"
+#include "support/scoped_env.h"
 
 namespace qvad {
 namespace {
@@ -57,20 +56,8 @@ TEST(InvalidUTF8, TheSignedTextAndTheURLCarryTheSameValue) {
 }
 
 TEST(InvalidUTF8, ALocaleNameThatIsNotUTF8GivesAReadableLanguage) {
-  const char* names[] = {"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG"};
-  std::optional<std::string> saved[4];
-  for (int i = 0; i < 4; ++i) {
-    if (const char* v = std::getenv(names[i])) saved[i] = v;
-    unsetenv(names[i]);
-  }
-  setenv("LANG", "d\xFF" "e_DE.UTF-8", 1);
+  testing::ScopedEnv env(testing::ScopedEnv::locale("d\xFF" "e_DE.UTF-8"));
   EXPECT_EQ(Defaults::preferredLanguagesFromEnvironment(), nlohmann::json::array({"d" + kFFFD + "e-DE"}));
-  for (int i = 0; i < 4; ++i) {
-    if (saved[i])
-      setenv(names[i], saved[i]->c_str(), 1);
-    else
-      unsetenv(names[i]);
-  }
 }
 
 }  // namespace
