@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
+#include <cstdio>
 #include <cstring>
 #include <deque>
 #include <map>
@@ -131,8 +132,9 @@ ErrorKind classify(CURLcode rc, long osErrno) {
 PlatformError makeError(CURLcode rc, long osErrno, const Transfer& t) {
   if (t.tooLarge || rc == CURLE_FILESIZE_EXCEEDED) return bodyTooLargeError(t.request.maxBodyBytes);
   if (t.idleTimedOut) {
-    return urlError(URLError::timedOut, "The request timed out.",
-                    "no data moved for " + std::to_string(t.request.timeoutSeconds) + " s");
+    char limit[32];
+    std::snprintf(limit, sizeof limit, "%g", t.request.timeoutSeconds);
+    return urlError(URLError::timedOut, "The request timed out.", std::string("no data moved for ") + limit + " s");
   }
   ErrorKind kind = classify(rc, osErrno);
   std::string detail = t.errbuf[0] ? std::string(t.errbuf) : std::string(curl_easy_strerror(rc));
