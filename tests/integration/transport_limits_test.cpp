@@ -72,6 +72,7 @@ class TransportLimits : public ::testing::Test {
   }
   void TearDown() override {
     HeadlessMainQueue::current()->runUntilIdle();
+    HttpSession::install(nullptr);  // the session's TLS state goes before the leak check
     QvConfiguration::setApiBaseURL("");
     QvConfiguration::setCAFile("");
   }
@@ -213,7 +214,15 @@ class OneShotHttpServer {
   std::thread thread_;
 };
 
-TEST(Cleartext, LoopbackStaysAllowedForLocalDevelopment) {
+class Cleartext : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    HeadlessMainQueue::current()->runUntilIdle();
+    HttpSession::install(nullptr);
+  }
+};
+
+TEST_F(Cleartext, LoopbackStaysAllowedForLocalDevelopment) {
   OneShotHttpServer server(R"({"code":0})");
   ASSERT_GT(server.port(), 0);
   HttpRequest r;
@@ -227,7 +236,7 @@ TEST(Cleartext, LoopbackStaysAllowedForLocalDevelopment) {
 // Runs inside a network namespace of its own (see the test below), where nothing can
 // leave the machine: an attempted connection would fail as unreachable (-1009), so
 // -1022 shows the refusal came first.
-TEST(Cleartext, RefusedBeforeAnyConnectionInAPrivateNetwork) {
+TEST_F(Cleartext, RefusedBeforeAnyConnectionInAPrivateNetwork) {
   if (!std::getenv("QVAD_PRIVATE_NETNS")) GTEST_SKIP() << "runs only inside its own network namespace";
   std::ifstream dev("/proc/self/net/dev");
   std::string line;
@@ -254,7 +263,7 @@ TEST(Cleartext, RefusedBeforeAnyConnectionInAPrivateNetwork) {
   EXPECT_EQ(error->errorDescription->find("demo-secret"), std::string::npos);
 }
 
-TEST(Cleartext, ANonLoopbackHostIsRefusedInsideItsOwnNetworkNamespace) {
+TEST_F(Cleartext, ANonLoopbackHostIsRefusedInsideItsOwnNetworkNamespace) {
   if (std::getenv("QVAD_PRIVATE_NETNS")) GTEST_SKIP() << "the inner run";
   auto run = [](std::vector<std::string> args, std::vector<std::string> env) {
     std::vector<char*> argv, envp;
