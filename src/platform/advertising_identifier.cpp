@@ -2,7 +2,7 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
+#include <system_error>
 
 #include <nlohmann/json.hpp>
 
@@ -66,7 +66,7 @@ void AdvertisingIdentifier::loadLocked() {
   } else if (read.error == ENOTDIR) {
     reason = "the data directory path is not a directory";
   } else if (read.error != 0) {
-    reason = std::strerror(read.error);
+    reason = std::generic_category().message(read.error);
   } else {
     auto j = nlohmann::json::parse(*read.content, nullptr, false);
     auto id = j.is_object() ? j.find("identifier") : j.end();
