@@ -29,7 +29,11 @@ int main(int argc, char** argv) {
                   error->errorDescription.value_or("").c_str());
     }
   });
-  if (!qvad::QvMainLoop::runUntil([&] { return done; }, 45)) std::printf("host: no outcome (the reply was not a JSON envelope)\n");
+  if (!qvad::QvMainLoop::runUntil([&] { return done; }, 45)) {
+    // The library calls nothing for a URL it cannot parse and for a reply that is not JSON.
+    std::printf("host: no outcome: either the base URL does not parse (%s) or the reply was not a JSON envelope\n",
+                qvad::QvConfiguration::apiBaseURL().c_str());
+  }
   std::fflush(stdout);
   return status;
 }

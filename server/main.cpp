@@ -5,6 +5,8 @@
 #include <httplib.h>
 #include <signal.h>
 
+#include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -68,6 +70,39 @@ std::map<std::string, std::string> queryParams(const std::string& target) {
   return params;
 }
 
+// Percent escapes decoded where they are well-formed, the rest kept: how a client might
+// have spelled a secret, for the redaction check only.
+std::string looselyDecoded(std::string_view s) {
+  std::string out;
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    if (s[i] == '%' && i + 2 < s.size() && std::isxdigit(static_cast<unsigned char>(s[i + 1])) &&
+        std::isxdigit(static_cast<unsigned char>(s[i + 2]))) {
+      out.push_back(static_cast<char>(std::stoi(std::string(s.substr(i + 1, 2)), nullptr, 16)));
+      i += 2;
+    } else {
+      out.push_back(s[i] == '+' ? ' ' : s[i]);
+    }
+  }
+  return out;
+}
+
+// httplib reads a POST body that is not announced (no Content-Length, not chunked)
+// until the connection closes, its 5 s read time-out; such a request has no body, so
+// a body is read only when announced.
+constexpr std::size_t kMaxRequestBody = 32u << 20;  // control requests carry whole test replies
+
+std::optional<std::string> announcedBody(const httplib::Request& req, const httplib::ContentReader& reader) {
+  std::string body;
+  const bool chunked = req.get_header_value("Transfer-Encoding").find("chunked") != std::string::npos;
+  if (!req.has_header("Content-Length") && !chunked) return body;
+  const bool ok = reader([&](const char* data, std::size_t n) {
+    body.append(data, n);
+    return body.size() <= kMaxRequestBody;
+  });
+  if (!ok) return std::nullopt;
+  return body;
+}
+
 // One misbehaviour, applied to the next `count` matching API requests.
 struct Rule {
   int count = 1;
@@ -78,6 +113,8 @@ struct Rule {
   std::optional<std::string> body;
   std::string contentType = "application/json";
   bool drop = false;
+  int dripChunks = 0;  // > 1: the body goes out in this many pieces...
+  int dripMs = 0;      // ...with this pause before each piece after the first
 
   json describe() const {
     json d = json::object();
@@ -85,6 +122,10 @@ struct Rule {
     if (status) d["status"] = status;
     if (body) d["bodyBytes"] = body->size();
     if (drop) d["drop"] = true;
+    if (dripChunks > 1) {
+      d["dripChunks"] = dripChunks;
+      d["dripMs"] = dripMs;
+    }
     return d;
   }
 };
@@ -117,6 +158,7 @@ std::optional<Rule> parseRule(const std::string& text, std::string& error) {
     return true;
   };
   if (!intField("count", r.count, 1, 1000000) || !intField("delayMs", r.delayMs, 0, 600000) ||
+      !intField("dripChunks", r.dripChunks, 1, 10000) || !intField("dripMs", r.dripMs, 0, 600000) ||
       !intField("status", r.status, 100, 599) || !strField("appKey", r.appKey) || !strField("path", r.path) ||
       !strField("contentType", r.contentType))
     return std::nullopt;
@@ -146,14 +188,27 @@ class Sandbox {
   bool logOpen() const { return log_.good(); }
 
   void install(httplib::Server& svr) {
-    auto api = [this](const httplib::Request& req, httplib::Response& res) { handleAPI(req, res); };
+    svr.set_payload_max_length(kMaxRequestBody);
     for (const char* path : {"/api/ig/sdk/init", "/api/ig/sdk/query"}) {
-      svr.Post(path, api);
-      svr.Get(path, api);
+      // The API reads its parameters from the query; a body is read past, not used.
+      svr.Post(path, [this](const httplib::Request& req, httplib::Response& res, const httplib::ContentReader& reader) {
+        if (!announcedBody(req, reader)) {
+          res.status = 413;
+          return;
+        }
+        handleAPI(req, res);
+      });
+      svr.Get(path, [this](const httplib::Request& req, httplib::Response& res) { handleAPI(req, res); });
     }
-    svr.Post("/_sandbox/next", [this](const httplib::Request& req, httplib::Response& res) {
+    svr.Post("/_sandbox/next", [this](const httplib::Request& req, httplib::Response& res,
+                                      const httplib::ContentReader& reader) {
       std::string error;
-      auto rule = parseRule(req.body, error);
+      auto body = announcedBody(req, reader);
+      if (!body) {
+        res.status = 413;
+        return;
+      }
+      auto rule = parseRule(*body, error);
       if (!rule) {
         res.status = 400;
         res.set_content(json{{"code", 400}, {"msg", error}}.dump(), "application/json");
@@ -163,7 +218,9 @@ class Sandbox {
       rules_.push_back(std::move(*rule));
       res.set_content(json{{"code", 0}, {"msg", ""}, {"queued", rules_.size()}}.dump(), "application/json");
     });
-    svr.Post("/_sandbox/reset", [this](const httplib::Request&, httplib::Response& res) {
+    svr.Post("/_sandbox/reset", [this](const httplib::Request& req, httplib::Response& res,
+                                       const httplib::ContentReader& reader) {
+      announcedBody(req, reader);
       std::lock_guard lock(mu_);
       rules_.clear();
       res.set_content(R"({"code":0,"msg":""})", "application/json");
@@ -190,18 +247,30 @@ class Sandbox {
     return std::nullopt;
   }
 
-  // Never writes a secret: a parameter named appSecret, or any value holding a known
-  // secret (a client bug), is redacted before the line is written.
+  bool holdsSecret(const std::string& text) const {
+    const std::string decoded = looselyDecoded(text);
+    for (const auto& [key, s] : config_.apps) {
+      if (!s.empty() && (text.find(s) != std::string::npos || decoded.find(s) != std::string::npos)) return true;
+    }
+    return false;
+  }
+
+  // Never writes a secret: the value of a parameter named appSecret, and any name or
+  // value holding a known secret (a client bug), raw or percent-encoded, are redacted
+  // before the line is written.
   json loggedParams(const std::map<std::string, std::string>& params) const {
     json out = json::object();
     for (const auto& [k, v] : params) {
-      bool secret = k == "appSecret";
-      for (const auto& [key, s] : config_.apps) {
-        if (!s.empty() && v.find(s) != std::string::npos) secret = true;
-      }
-      out[k] = secret ? "[redacted]" : v;
+      const std::string name = holdsSecret(k) ? "[redacted]" : k;
+      out[name] = k == "appSecret" || holdsSecret(v) ? "[redacted]" : v;
     }
     return out;
+  }
+
+  // Waits `ms` unless the server is stopping; false when it is.
+  bool pause(int ms) {
+    std::unique_lock lock(mu_);
+    return !cv_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return stopping_; });
   }
 
   void writeLog(const json& line) {
@@ -237,10 +306,7 @@ class Sandbox {
     if (rule) line["forced"] = rule->describe();
     writeLog(line);
 
-    if (rule && rule->delayMs > 0) {
-      std::unique_lock lock(mu_);
-      cv_.wait_for(lock, std::chrono::milliseconds(rule->delayMs), [this] { return stopping_; });
-    }
+    if (rule && rule->delayMs > 0) pause(rule->delayMs);
     if (rule && rule->drop) {
       // Promise a body, then end the connection before any of it.
       res.set_content_provider(
@@ -248,11 +314,26 @@ class Sandbox {
       return;
     }
     res.status = rule && rule->status ? rule->status : 200;
-    if (rule && rule->body) {
-      res.set_content(*rule->body, rule->contentType);
-    } else {
-      res.set_content(reply.dump(), "application/json");
+    std::string body = rule && rule->body ? *rule->body : reply.dump();
+    const std::string type = rule && rule->body ? rule->contentType : "application/json";
+    if (rule && rule->dripChunks > 1 && body.size() > 1) {
+      // Chunked, so no length is announced, in pieces with pauses between them: a slow
+      // but live reply (or a stalled one, with a long pause).
+      auto content = std::make_shared<std::string>(std::move(body));
+      const std::size_t pieces = std::min<std::size_t>(static_cast<std::size_t>(rule->dripChunks), content->size());
+      const std::size_t piece = (content->size() + pieces - 1) / pieces;
+      const int ms = rule->dripMs;
+      res.set_chunked_content_provider(type, [this, content, piece, ms](std::size_t offset, httplib::DataSink& sink) {
+        if (offset >= content->size()) {
+          sink.done();
+          return true;
+        }
+        if (offset > 0 && !pause(ms)) return false;
+        return sink.write(content->data() + offset, std::min(piece, content->size() - offset));
+      });
+      return;
     }
+    res.set_content(body, type);
   }
 
   const sandbox::Config config_;

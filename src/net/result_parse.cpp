@@ -4,11 +4,52 @@
 
 namespace qvad {
 
+namespace {
+
+// Builds the tree as the ordinary parser does, but stops at the first object or list
+// past the nesting limit: an unclosed megabyte of brackets must not cost the host
+// tens of megabytes before it is refused.
+class DepthLimitedBuilder {
+ public:
+  using json = nlohmann::json;
+  explicit DepthLimitedBuilder(json& root) : dom_(root, /*allow_exceptions=*/false) {}
+
+  bool null() { return dom_.null(); }
+  bool boolean(bool v) { return dom_.boolean(v); }
+  bool number_integer(json::number_integer_t v) { return dom_.number_integer(v); }
+  bool number_unsigned(json::number_unsigned_t v) { return dom_.number_unsigned(v); }
+  bool number_float(json::number_float_t v, const json::string_t& s) { return dom_.number_float(v, s); }
+  bool string(json::string_t& v) { return dom_.string(v); }
+  bool binary(json::binary_t& v) { return dom_.binary(v); }
+  bool start_object(std::size_t n) { return ++depth_ <= kMaxReplyNesting && dom_.start_object(n); }
+  bool key(json::string_t& v) { return dom_.key(v); }
+  bool end_object() {
+    --depth_;
+    return dom_.end_object();
+  }
+  bool start_array(std::size_t n) { return ++depth_ <= kMaxReplyNesting && dom_.start_array(n); }
+  bool end_array() {
+    --depth_;
+    return dom_.end_array();
+  }
+  bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception&) { return false; }
+
+ private:
+  nlohmann::detail::json_sax_dom_parser<json> dom_;
+  std::size_t depth_ = 0;
+};
+
+}  // namespace
+
 std::optional<nlohmann::json> parseReplyBody(std::string_view body) {
-  // The parser is iterative, so deeply nested bodies cost memory (bounded by the body
-  // cap), not stack.
-  nlohmann::json value = nlohmann::json::parse(body.begin(), body.end(), nullptr, /*allow_exceptions=*/false);
-  if (value.is_discarded() || !(value.is_object() || value.is_array())) return std::nullopt;
+  // The JSON reader takes a NUL byte for the end of its input; JSON text never holds
+  // one, so a body with one is not JSON, whatever precedes it.
+  if (body.find('\0') != std::string_view::npos) return std::nullopt;
+  nlohmann::json value;
+  DepthLimitedBuilder builder(value);
+  const bool ok = nlohmann::json::sax_parse(body.begin(), body.end(), &builder, nlohmann::json::input_format_t::json,
+                                            /*strict=*/true);
+  if (!ok || value.is_discarded() || !(value.is_object() || value.is_array())) return std::nullopt;
   return value;
 }
 

@@ -22,8 +22,13 @@ struct ParseResult {
   std::optional<ParseError> error;
 };
 
+/// Deepest nesting of objects and lists a reply body may have.
+inline constexpr std::size_t kMaxReplyNesting = 512;
+
 /// A reply body as JSON: only an object or a list counts (no bare fragments such as
-/// `1` or `"x"`); nothing for anything else, including an empty body.
+/// `1` or `"x"`), read over its full length; nothing for anything else, including an
+/// empty body, a NUL byte anywhere, or nesting deeper than kMaxReplyNesting (refused
+/// while parsing, before the tree grows).
 std::optional<nlohmann::json> parseReplyBody(std::string_view body);
 
 /// "code" of the envelope: an integer as it is, a number with a fraction cut toward

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "platform/log.h"
+#include "platform/text_encoding.h"
 #include "qvad/configuration.h"
 
 namespace qvad {
@@ -46,36 +47,10 @@ std::string hexLower(const unsigned char* bytes, std::size_t n) {
 }
 
 bool isValidUTF8(std::string_view s) {
-  std::size_t i = 0;
-  while (i < s.size()) {
-    unsigned char c = static_cast<unsigned char>(s[i]);
-    std::size_t len;
-    std::uint32_t cp;
-    if (c < 0x80) {
-      ++i;
-      continue;
-    } else if ((c & 0xE0) == 0xC0) {
-      len = 2;
-      cp = c & 0x1F;
-    } else if ((c & 0xF0) == 0xE0) {
-      len = 3;
-      cp = c & 0x0F;
-    } else if ((c & 0xF8) == 0xF0) {
-      len = 4;
-      cp = c & 0x07;
-    } else {
-      return false;
-    }
-    if (i + len > s.size()) return false;
-    for (std::size_t k = 1; k < len; ++k) {
-      unsigned char cc = static_cast<unsigned char>(s[i + k]);
-      if ((cc & 0xC0) != 0x80) return false;
-      cp = (cp << 6) | (cc & 0x3F);
-    }
-    if ((len == 2 && cp < 0x80) || (len == 3 && cp < 0x800) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)) ||
-        (cp >= 0xD800 && cp <= 0xDFFF))
-      return false;
-    i += len;
+  for (std::size_t i = 0; i < s.size();) {
+    const UTF8Step step = utf8Step(s, i);
+    if (!step.valid) return false;
+    i += step.length;
   }
   return true;
 }

@@ -7,6 +7,7 @@
 #include "platform/clock.h"
 #include "platform/defaults.h"
 #include "platform/device.h"
+#include "platform/text_encoding.h"
 #include "qvad/qv_inter_active_ad_manager.h"
 
 namespace qvad {
@@ -129,7 +130,10 @@ std::string Utils::getURL(const std::string& url, const ParameterMap& params, Si
   const std::int64_t ts = timestamp();
   const std::string n = nonce();
   ParameterMap map = getDefaultParams(n, ts);
-  for (const auto& [key, value] : params) map.insert_or_assign(key, value);
+  // Whatever bytes a caller passed, the signed text and the URL carry the same text.
+  for (const auto& [key, value] : params) {
+    map.insert_or_assign(isValidUTF8(key) ? key : makeValidUTF8(key), isValidUTF8(value) ? value : makeValidUTF8(value));
+  }
 
   std::string signature = getSignture(map, trace);
   map.insert_or_assign("signature", std::move(signature));
@@ -141,7 +145,7 @@ std::string Utils::getURL(const std::string& url, const ParameterMap& params, Si
   for (const auto& [key, value] : map) {
     out += key;
     out += '=';
-    appendPercentEncoded(out, value);  // a value that is not text is sent empty
+    appendPercentEncoded(out, value);  // always UTF-8 by now
     out += '&';
   }
   out.pop_back();

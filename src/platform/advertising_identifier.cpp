@@ -1,12 +1,15 @@
 #include "platform/advertising_identifier.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <system_error>
 
 #include <nlohmann/json.hpp>
 
 #include "platform/clock.h"
 #include "platform/data_directory_store.h"
 #include "platform/file_util.h"
+#include "platform/log.h"
 
 namespace qvad {
 namespace {
@@ -51,18 +54,41 @@ std::string AdvertisingIdentifier::makeUUID() {
 void AdvertisingIdentifier::loadLocked() {
   if (loaded_) return;
   loaded_ = true;
-  if (auto text = readFile(path_, 64 * 1024)) {
-    auto j = nlohmann::json::parse(*text, nullptr, false);
-    if (j.is_object()) {
-      if (auto it = j.find("identifier"); it != j.end() && it->is_string() && isUpperUUID(it->get<std::string>()))
-        uuid_ = it->get<std::string>();
-      if (auto it = j.find("limitTracking"); it != j.end() && it->is_boolean()) limited_ = it->get<bool>();
-    }
-  }
-  if (uuid_.empty()) {
+  FileRead read = readFileReporting(path_, kMaxFileBytes);
+  if (read.error == ENOENT) {  // never made: the first use of this data directory
     uuid_ = makeUUID();
     saveLocked();
+    return;
   }
+  std::string reason;
+  if (read.error == EFBIG) {
+    reason = "larger than " + std::to_string(kMaxFileBytes) + " bytes";
+  } else if (read.error == ENOTDIR) {
+    reason = "the data directory path is not a directory";
+  } else if (read.error != 0) {
+    reason = std::generic_category().message(read.error);
+  } else {
+    auto j = nlohmann::json::parse(*read.content, nullptr, false);
+    auto id = j.is_object() ? j.find("identifier") : j.end();
+    auto limit = j.is_object() ? j.find("limitTracking") : j.end();
+    if (!j.is_object()) {
+      reason = "not a JSON object";
+    } else if (id == j.end() || !id->is_string() || !isUpperUUID(id->get<std::string>())) {
+      reason = "no valid \"identifier\"";
+    } else if (limit == j.end() || !limit->is_boolean()) {
+      reason = "no valid \"limitTracking\"";
+    } else {
+      uuid_ = id->get<std::string>();
+      limited_ = limit->get<bool>();
+      return;
+    }
+  }
+  // It may hold the user's opt-out: honour it as limited, and never write over it.
+  unusable_ = true;
+  limited_ = true;
+  uuid_ = "00000000-0000-0000-0000-000000000000";
+  logLine("advertising identifier: cannot use " + path_ + " (" + reason +
+          "); tracking stays limited and the file is left as it is");
 }
 
 void AdvertisingIdentifier::saveLocked() {
@@ -85,6 +111,8 @@ bool AdvertisingIdentifier::isAdvertisingTrackingEnabled() {
 void AdvertisingIdentifier::setLimitTracking(bool limited) {
   std::lock_guard lock(mu_);
   loadLocked();
+  if (unusable_) uuid_ = makeUUID();  // the user's explicit choice replaces the damaged file
+  unusable_ = false;
   limited_ = limited;
   saveLocked();
 }
@@ -92,6 +120,7 @@ void AdvertisingIdentifier::setLimitTracking(bool limited) {
 void AdvertisingIdentifier::reset() {
   std::lock_guard lock(mu_);
   loadLocked();
+  unusable_ = false;
   uuid_ = makeUUID();
   saveLocked();
 }

@@ -1,5 +1,12 @@
 // The device's advertising identifier: a random UUID kept in the data directory,
 // resettable, with a limit-tracking switch under which apps must not use it.
+//
+// Only a missing file leads to a new identifier. A file that is there but cannot be
+// used (unreadable, a directory, over the size limit, not the stored format), or a
+// data directory path that is not a directory, may hold the user's opt-out: tracking
+// then counts as limited for the life of the instance, the file is left as it is, and
+// one console line names the file and the reason. setLimitTracking and reset are the
+// user's own choice and write a well-formed file in any case.
 #pragma once
 
 #include <memory>
@@ -15,7 +22,8 @@ class AdvertisingIdentifier {
 
   explicit AdvertisingIdentifier(std::string path);
 
-  /// Upper-case 8-4-4-4-12 UUID text; made and persisted on first use.
+  /// Upper-case 8-4-4-4-12 UUID text; made and persisted on first use. All zeros
+  /// while the file cannot be used.
   std::string uuidString();
   bool isAdvertisingTrackingEnabled();
 
@@ -26,6 +34,9 @@ class AdvertisingIdentifier {
   /// A version-4 UUID in upper case from the platform random source.
   static std::string makeUUID();
 
+  /// Largest identifier file read; a larger one counts as unusable.
+  static constexpr std::size_t kMaxFileBytes = 64 * 1024;
+
  private:
   void loadLocked();
   void saveLocked();
@@ -35,6 +46,7 @@ class AdvertisingIdentifier {
   bool loaded_ = false;
   std::string uuid_;
   bool limited_ = false;
+  bool unusable_ = false;  // the file exists but could not be read as ours
 };
 
 }  // namespace qvad

@@ -5,6 +5,7 @@
 
 #include "platform/data_directory_store.h"
 #include "platform/file_util.h"
+#include "platform/text_encoding.h"
 
 namespace qvad {
 namespace {
@@ -24,7 +25,7 @@ std::string localeToLanguageTag(std::string s) {
 nlohmann::json Defaults::preferredLanguagesFromEnvironment() {
   auto list = nlohmann::json::array();
   auto add = [&](const std::string& raw) {
-    std::string tag = localeToLanguageTag(raw);
+    std::string tag = makeValidUTF8(localeToLanguageTag(raw));  // a locale name is bytes, a language is text
     if (!tag.empty() && std::find(list.begin(), list.end(), tag) == list.end()) list.push_back(tag);
   };
   // LANGUAGE only counts when a real locale is set, as gettext does.

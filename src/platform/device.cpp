@@ -5,6 +5,7 @@
 #include <mutex>
 
 #include "platform/file_util.h"
+#include "platform/text_encoding.h"
 
 namespace qvad {
 namespace {
@@ -25,11 +26,11 @@ std::string osReleaseVersion() {
       if (line.rfind("VERSION_ID=", 0) != 0) continue;
       std::string v = line.substr(11);
       if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front()) v = v.substr(1, v.size() - 2);
-      if (!v.empty()) return v;
+      if (!v.empty()) return makeValidUTF8(v);
     }
   }
   struct utsname u {};
-  if (uname(&u) == 0) return u.release;
+  if (uname(&u) == 0) return makeValidUTF8(u.release);
   return "";
 }
 

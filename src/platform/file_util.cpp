@@ -10,27 +10,38 @@
 
 namespace qvad {
 
-std::optional<std::string> readFile(const std::string& path, std::size_t maxBytes) {
+FileRead readFileReporting(const std::string& path, std::size_t maxBytes) {
+  FileRead result;
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return std::nullopt;
+  if (fd < 0) {
+    result.error = errno;
+    return result;
+  }
   std::string out;
   char buf[8192];
   for (;;) {
     ssize_t n = ::read(fd, buf, sizeof buf);
     if (n < 0) {
       if (errno == EINTR) continue;
+      result.error = errno;  // EISDIR for a directory
       ::close(fd);
-      return std::nullopt;
+      return result;
     }
     if (n == 0) break;
     if (out.size() + static_cast<std::size_t>(n) > maxBytes) {
+      result.error = EFBIG;
       ::close(fd);
-      return std::nullopt;
+      return result;
     }
     out.append(buf, static_cast<std::size_t>(n));
   }
   ::close(fd);
-  return out;
+  result.content = std::move(out);
+  return result;
+}
+
+std::optional<std::string> readFile(const std::string& path, std::size_t maxBytes) {
+  return readFileReporting(path, maxBytes).content;
 }
 
 bool makeDirectories(const std::string& path) {

@@ -9,6 +9,15 @@ namespace qvad {
 
 /// Whole file, or nothing when it cannot be read. Refuses files over `maxBytes`.
 std::optional<std::string> readFile(const std::string& path, std::size_t maxBytes = 16u << 20);
+
+/// A read that says why it failed: `error` is the errno of the failing call (ENOENT for
+/// a missing file, ENOTDIR when a folder on the path is not one, EISDIR, EACCES, ...),
+/// or EFBIG for a file over `maxBytes`; 0 with `content` set on success.
+struct FileRead {
+  std::optional<std::string> content;
+  int error = 0;
+};
+FileRead readFileReporting(const std::string& path, std::size_t maxBytes = 16u << 20);
 /// Writes through a temporary file in the same directory and renames it into place,
 /// so readers see the old or the new content, never a torn one. Creates parent
 /// directories. Returns false on any failure (the old file is then untouched).

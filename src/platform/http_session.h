@@ -25,6 +25,7 @@ inline constexpr long cannotFindHost = -1003;
 inline constexpr long cannotConnectToHost = -1004;
 inline constexpr long networkConnectionLost = -1005;
 inline constexpr long notConnectedToInternet = -1009;
+inline constexpr long secureConnectionRequired = -1022;  // cleartext to a host off this machine
 inline constexpr long dataLengthExceedsMaximum = -1103;
 inline constexpr long secureConnectionFailed = -1200;
 inline constexpr long serverCertificateUntrusted = -1202;
@@ -35,12 +36,18 @@ inline constexpr const char* kURLErrorDomain = "qvad.url";
 /// Reply bodies larger than this fail with URLError::dataLengthExceedsMaximum unless
 /// a task sets its own cap.
 inline constexpr std::size_t kDefaultMaxBodyBytes = 16u * 1024 * 1024;
+/// Cap for ad asset downloads (the floating ad's GIF, tracking replies): pass it as
+/// HttpRequest::maxBodyBytes. A larger body fails the task; no part of it is delivered.
+inline constexpr std::size_t kMaxAssetDownloadBytes = 8u * 1024 * 1024;
 
 struct HttpRequest {
   std::string method = "GET";  // "GET" or "POST"
   std::string url;
   std::optional<std::string> body;  // sent as is, without a content type
-  double timeoutSeconds = 30;       // the whole exchange, connecting included
+  // Idle limit: the task fails with timedOut when no byte has moved for this long, or
+  // when the connection (TLS included) is not made in this time. A slow transfer that
+  // keeps moving is not cut off.
+  double timeoutSeconds = 30;
   std::size_t maxBodyBytes = kDefaultMaxBodyBytes;
 };
 
@@ -64,11 +71,22 @@ class HttpSession {
 
   /// Starts a task and returns at once. TLS peers are always verified, against the
   /// system store plus QvConfiguration::caFile() read here, on the calling thread.
+  /// An http:// URL whose host is not a loopback address fails with
+  /// URLError::secureConnectionRequired before any connection is tried.
   virtual void dataTask(HttpRequest request, HttpCompletion completion) = 0;
 
   /// Whether `url` is an absolute URL the session could try: printable ASCII only,
   /// with a scheme and a host.
   static bool isValidURL(std::string_view url);
+
+  /// Whether `url` would be sent in cleartext to a host that is not this machine:
+  /// scheme http and a host other than 127.0.0.0/8, ::1 or localhost.
+  static bool isRefusedCleartext(std::string_view url);
 };
+
+/// An error of our URL-loading domain; `detail` goes into the debug text only.
+PlatformError urlError(long code, const std::string& text, const std::string& detail);
+/// What a task fails with when its reply body passes `maxBodyBytes`.
+PlatformError bodyTooLargeError(std::size_t maxBodyBytes);
 
 }  // namespace qvad

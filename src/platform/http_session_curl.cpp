@@ -1,16 +1,21 @@
 // The libcurl session: one multi handle driven by one worker thread, so connections
 // (and TLS sessions) are reused across requests. The worker is started on the first
 // task and joined when the session is destroyed, at the latest at process exit.
+#include <arpa/inet.h>
 #include <curl/curl.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <chrono>
 #include <condition_variable>
+#include <cstdio>
 #include <cstring>
 #include <deque>
 #include <map>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 #include "platform/http_session.h"
 #include "platform/main_queue.h"
@@ -18,6 +23,8 @@
 
 namespace qvad {
 namespace {
+
+using SteadyClock = std::chrono::steady_clock;
 
 struct Transfer {
   HttpRequest request;
@@ -27,7 +34,16 @@ struct Transfer {
   curl_slist* headers = nullptr;
   std::string body;
   bool tooLarge = false;
+  bool idleTimedOut = false;
+  // The idle clock: restarted whenever a byte moves or the connection is made.
+  SteadyClock::time_point lastActivity = SteadyClock::now();
+  curl_off_t lastUp = 0, lastDown = 0;
   char errbuf[CURL_ERROR_SIZE] = {};
+
+  SteadyClock::duration idleLimit() const {
+    const double s = request.timeoutSeconds > 0 ? request.timeoutSeconds : 30.0;
+    return std::chrono::duration_cast<SteadyClock::duration>(std::chrono::duration<double>(s));
+  }
 
   ~Transfer() {
     if (easy) curl_easy_cleanup(easy);
@@ -43,7 +59,28 @@ size_t writeBody(char* data, size_t size, size_t count, void* user) {
     return 0;  // aborts the transfer with CURLE_WRITE_ERROR
   }
   t->body.append(data, n);
+  t->lastActivity = SteadyClock::now();
   return n;
+}
+
+size_t noteHeader(char*, size_t size, size_t count, void* user) {
+  static_cast<Transfer*>(user)->lastActivity = SteadyClock::now();
+  return size * count;
+}
+
+int noteConnected(void* user, char*, char*, int, int) {
+  static_cast<Transfer*>(user)->lastActivity = SteadyClock::now();
+  return CURL_PREREQFUNC_OK;
+}
+
+int noteProgress(void* user, curl_off_t, curl_off_t down, curl_off_t, curl_off_t up) {
+  auto* t = static_cast<Transfer*>(user);
+  if (down != t->lastDown || up != t->lastUp) {
+    t->lastDown = down;
+    t->lastUp = up;
+    t->lastActivity = SteadyClock::now();
+  }
+  return 0;
 }
 
 struct ErrorKind {
@@ -51,8 +88,9 @@ struct ErrorKind {
   const char* text;
 };
 
-ErrorKind classify(CURLcode rc, long osErrno, bool tooLarge) {
-  if (tooLarge || rc == CURLE_FILESIZE_EXCEEDED) return {URLError::dataLengthExceedsMaximum, "resource exceeds maximum size"};
+constexpr const char* kTooLargeText = "resource exceeds maximum size";
+
+ErrorKind classify(CURLcode rc, long osErrno) {
   switch (rc) {
     case CURLE_OPERATION_TIMEDOUT:
       return {URLError::timedOut, "The request timed out."};
@@ -92,17 +130,15 @@ ErrorKind classify(CURLcode rc, long osErrno, bool tooLarge) {
 }
 
 PlatformError makeError(CURLcode rc, long osErrno, const Transfer& t) {
-  ErrorKind kind = classify(rc, osErrno, t.tooLarge);
-  std::string detail = t.tooLarge ? "reply body over " + std::to_string(t.request.maxBodyBytes) + " bytes"
-                       : t.errbuf[0] ? std::string(t.errbuf)
-                                     : std::string(curl_easy_strerror(rc));
-  PlatformError e;
-  e.code = kind.code;
-  e.domain = kURLErrorDomain;
-  e.localizedDescription = kind.text;
-  e.debugDescription = "Error Domain=" + e.domain + " Code=" + std::to_string(kind.code) + " \"" + kind.text +
-                       "\" (curl " + std::to_string(static_cast<int>(rc)) + ": " + detail + ")";
-  return e;
+  if (t.tooLarge || rc == CURLE_FILESIZE_EXCEEDED) return bodyTooLargeError(t.request.maxBodyBytes);
+  if (t.idleTimedOut) {
+    char limit[32];
+    std::snprintf(limit, sizeof limit, "%g", t.request.timeoutSeconds);
+    return urlError(URLError::timedOut, "The request timed out.", std::string("no data moved for ") + limit + " s");
+  }
+  ErrorKind kind = classify(rc, osErrno);
+  std::string detail = t.errbuf[0] ? std::string(t.errbuf) : std::string(curl_easy_strerror(rc));
+  return urlError(kind.code, kind.text, "curl " + std::to_string(static_cast<int>(rc)) + ": " + detail);
 }
 
 class CurlHttpSession final : public HttpSession {
@@ -161,8 +197,29 @@ class CurlHttpSession final : public HttpSession {
       while (CURLMsg* msg = curl_multi_info_read(multi_, &left)) {
         if (msg->msg == CURLMSG_DONE) finish(msg->easy_handle, msg->data.result);
       }
-      curl_multi_poll(multi_, nullptr, 0, 1000, nullptr);
+      curl_multi_poll(multi_, nullptr, 0, expireIdleTransfers(), nullptr);
     }
+  }
+
+  // Fails the transfers on which nothing has moved for their time-out; returns how
+  // long the worker may wait before the next one could expire (at most a second).
+  int expireIdleTransfers() {
+    const auto now = SteadyClock::now();
+    auto wait = std::chrono::milliseconds(1000);
+    std::vector<CURL*> expired;
+    for (auto& [easy, t] : active_) {
+      const auto deadline = t->lastActivity + t->idleLimit();
+      if (deadline <= now) {
+        expired.push_back(easy);
+      } else {
+        wait = std::min(wait, std::chrono::ceil<std::chrono::milliseconds>(deadline - now));
+      }
+    }
+    for (CURL* easy : expired) {
+      active_.at(easy)->idleTimedOut = true;
+      finish(easy, CURLE_OPERATION_TIMEDOUT);
+    }
+    return static_cast<int>(std::max<long long>(wait.count(), 1));
   }
 
   void start(std::unique_ptr<Transfer> t) {
@@ -173,15 +230,32 @@ class CurlHttpSession final : public HttpSession {
     }
     t->easy = e;
     const HttpRequest& r = t->request;
+    if (HttpSession::isRefusedCleartext(r.url)) {
+      // Refused before any name lookup or connection: nothing leaves the machine.
+      deliver(*t, {std::nullopt, 0,
+                   urlError(URLError::secureConnectionRequired,
+                            "Cleartext HTTP to a host other than this machine is refused; use https.",
+                            "refused " + r.url.substr(0, r.url.find('?')))});
+      return;
+    }
     curl_easy_setopt(e, CURLOPT_URL, r.url.c_str());
     curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(e, CURLOPT_REDIR_PROTOCOLS_STR, "https");
     curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(e, CURLOPT_MAXREDIRS, 5L);
     curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
-    const long timeoutMs = static_cast<long>(r.timeoutSeconds > 0 ? r.timeoutSeconds * 1000.0 : 30000.0);
-    curl_easy_setopt(e, CURLOPT_TIMEOUT_MS, timeoutMs);
-    curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS, timeoutMs);
+    // No limit on the whole exchange: the worker fails a transfer once it has been idle
+    // for the time-out (expireIdleTransfers), and connecting gets the same time.
+    const long timeoutMs = static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(t->idleLimit()).count());
+    curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS, std::max(timeoutMs, 1L));
+    curl_easy_setopt(e, CURLOPT_HEADERFUNCTION, noteHeader);
+    curl_easy_setopt(e, CURLOPT_HEADERDATA, t.get());
+    curl_easy_setopt(e, CURLOPT_PREREQFUNCTION, noteConnected);
+    curl_easy_setopt(e, CURLOPT_PREREQDATA, t.get());
+    curl_easy_setopt(e, CURLOPT_XFERINFOFUNCTION, noteProgress);
+    curl_easy_setopt(e, CURLOPT_XFERINFODATA, t.get());
+    curl_easy_setopt(e, CURLOPT_NOPROGRESS, 0L);
+    t->lastActivity = SteadyClock::now();
     // Verification stays on whatever the configuration says; a CA file only adds trust.
     curl_easy_setopt(e, CURLOPT_SSL_VERIFYPEER, 1L);
     curl_easy_setopt(e, CURLOPT_SSL_VERIFYHOST, 2L);
@@ -229,6 +303,10 @@ class CurlHttpSession final : public HttpSession {
     } else {
       response.error = makeError(rc, osErrno, t);
     }
+    deliver(t, std::move(response));
+  }
+
+  static void deliver(Transfer& t, HttpResponse response) {
     HttpCompletion completion = std::move(t.completion);
     if (completion) completion(std::move(response));
   }
@@ -271,6 +349,54 @@ void HttpSession::install(std::shared_ptr<HttpSession> session) {
   std::lock_guard lock(sessionMutex());
   old = std::move(installedSession());
   installedSession() = std::move(session);
+}
+
+PlatformError urlError(long code, const std::string& text, const std::string& detail) {
+  PlatformError e;
+  e.code = code;
+  e.domain = kURLErrorDomain;
+  e.localizedDescription = text;
+  e.debugDescription =
+      "Error Domain=" + e.domain + " Code=" + std::to_string(code) + " \"" + text + "\" (" + detail + ")";
+  return e;
+}
+
+PlatformError bodyTooLargeError(std::size_t maxBodyBytes) {
+  return urlError(URLError::dataLengthExceedsMaximum, kTooLargeText,
+                  "reply body over " + std::to_string(maxBodyBytes) + " bytes");
+}
+
+bool HttpSession::isRefusedCleartext(std::string_view url) {
+  CURLU* u = curl_url();
+  if (!u) return true;
+  const std::string text(url);
+  char* scheme = nullptr;
+  char* host = nullptr;
+  bool refused = false;
+  // A URL curl cannot take apart is not sent anyway; only a readable http:// one is judged.
+  if (curl_url_set(u, CURLUPART_URL, text.c_str(), CURLU_NON_SUPPORT_SCHEME) == CURLUE_OK &&
+      curl_url_get(u, CURLUPART_SCHEME, &scheme, 0) == CURLUE_OK && std::string_view(scheme) == "http") {
+    refused = true;
+    if (curl_url_get(u, CURLUPART_HOST, &host, 0) == CURLUE_OK && host) {
+      std::string h = host;
+      for (auto& c : h) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+      if (h.size() > 2 && h.front() == '[' && h.back() == ']') h = h.substr(1, h.size() - 2);
+      unsigned char addr[16];
+      if (h == "localhost") {
+        refused = false;  // resolved to loopback by curl itself, never looked up
+      } else if (inet_pton(AF_INET, h.c_str(), addr) == 1) {
+        refused = addr[0] != 127;
+      } else if (inet_pton(AF_INET6, h.c_str(), addr) == 1) {
+        static const unsigned char kLoopback6[16] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1};
+        static const unsigned char kMapped4[12] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF};
+        refused = !(std::equal(addr, addr + 16, kLoopback6) || (std::equal(addr, addr + 12, kMapped4) && addr[12] == 127));
+      }
+    }
+  }
+  curl_free(scheme);
+  curl_free(host);
+  curl_url_cleanup(u);
+  return refused;
 }
 
 bool HttpSession::isValidURL(std::string_view url) {

@@ -4,6 +4,7 @@
 #include "net/endpoints.h"
 #include "net/request_manager.h"
 #include "net/utils.h"
+#include "platform/text_encoding.h"
 
 namespace qvad {
 
@@ -33,6 +34,10 @@ void QvInterActiveAdManager::setStartSuccess(bool success) {
 }
 
 void QvInterActiveAdManager::setCredentials(std::optional<std::string> appKey, std::optional<std::string> appSecret) {
+  // Host strings are text: bytes that are not UTF-8 become U+FFFD here, before anything
+  // signs with them.
+  if (appKey) appKey = makeValidUTF8(*appKey);
+  if (appSecret) appSecret = makeValidUTF8(*appSecret);
   std::lock_guard lock(mu_);
   appKey_ = std::move(appKey);
   appSecret_ = std::move(appSecret);

@@ -19,6 +19,11 @@ echo "$out" | grep -q 'name=Zo%C3%AB' || fail "encoding of a non-ASCII letter"
 echo "$out" | grep -q 'nonce=123456' || fail "fixed nonce"
 echo "$out" | grep -q 'timestamp=1704067200500' || fail "fixed timestamp"
 
+# Bytes that are not UTF-8 become U+FFFD in both the signed text and the URL.
+out="$("$ctl" sign --key k1 --secret sign-secret --nonce 123456 --timestamp 1 --show-signed "$(printf 'language=d\377e-DE')")"
+echo "$out" | python3 "$here/sign_check.py" sign-secret || fail "signature disagrees for a value that is not UTF-8"
+echo "$out" | grep -q 'language=d%EF%BF%BDe-DE' || fail "replacement character in the URL"
+
 # Without --show-signed the secret is shown nowhere.
 out="$("$ctl" sign --key k1 --secret hidden-secret --nonce 999999 --timestamp 1)"
 [ "$(echo "$out" | wc -l)" -eq 2 ] || fail "two lines expected"

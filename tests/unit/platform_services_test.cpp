@@ -156,11 +156,6 @@ TEST(AdvertisingIdentifier, PersistedUpperCaseAndReset) {
   EXPECT_FALSE(again.isAdvertisingTrackingEnabled());
   again.reset();
   EXPECT_NE(again.uuidString(), first);
-
-  dir.write("id.json", R"({"identifier":"not-a-uuid","limitTracking":"yes"})");
-  AdvertisingIdentifier repaired(path);
-  EXPECT_EQ(repaired.uuidString().size(), 36u) << "a damaged file gets a fresh identifier";
-  EXPECT_TRUE(repaired.isAdvertisingTrackingEnabled());
 }
 
 TEST(FileUtil, ReadRefusesOversizedFiles) {

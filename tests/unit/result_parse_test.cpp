@@ -54,9 +54,7 @@ TEST(ReplyBody, OnlyObjectsAndListsCountAsJSON) {
 TEST(ReplyBody, DeepNestingNeitherCrashesNorOverflows) {
   std::string deep(200000, '[');
   deep += std::string(200000, ']');
-  auto parsed = parseReplyBody(deep);
-  ASSERT_TRUE(parsed);
-  EXPECT_EQ(envelopeCode(*parsed), std::nullopt);
+  EXPECT_FALSE(parseReplyBody(deep)) << "past the nesting limit";
   EXPECT_FALSE(parseReplyBody(std::string(1 << 20, '[')));
 }
 

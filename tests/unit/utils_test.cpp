@@ -139,14 +139,6 @@ TEST_F(UtilsTest, CallerEntryReplacesDefaultInUrlAndSignature) {
   EXPECT_EQ(pairs.at("appSecret"), "leak") << "a caller's own parameter is still sent as given";
 }
 
-TEST_F(UtilsTest, ValueThatIsNotTextIsSentEmptyButSignedRaw) {
-  testing::FixedServices fixed(10, 0);
-  SigningTrace trace;
-  std::string url = Utils::getURL("https://h/p", {{"bad", std::string("\xFF")}}, &trace);
-  EXPECT_EQ(splitURL(url).second.at("bad"), "");
-  EXPECT_NE(trace.signedText.find(std::string("bad=\xFF")), std::string::npos);
-}
-
 TEST_F(UtilsTest, SameParametersInAnyInsertionOrderSignAlike) {
   ParameterMap a, b;
   for (const char* k : {"x", "y", "z", "deviceId", "nonce"}) a[k] = std::string(k) + "v";

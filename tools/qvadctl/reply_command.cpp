@@ -1,10 +1,13 @@
 // qvadctl reply: runs the request manager's completion logic on a reply body and
 // prints what the callbacks would receive, as one JSON line.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
-#include <fstream>
-#include <iostream>
-#include <iterator>
-#include <sstream>
+#include <cstring>
 
 #include <nlohmann/json.hpp>
 
@@ -30,6 +33,7 @@ const char* const kReplyUsage =
     "  --model empty   the init request's result type (default)\n"
     "  --model ad      the query requests' result type, AdModel\n"
     "\n"
+    "A body over the library's reply cap gives the library's outcome for it (code -1103).\n"
     "The library's console line for the body goes to standard error.\n";
 
 namespace {
@@ -37,6 +41,23 @@ namespace {
 int usageError(const std::string& message) {
   std::fprintf(stderr, "qvadctl reply: %s\nTry 'qvadctl reply --help'.\n", message.c_str());
   return 2;
+}
+
+// Reads at most `cap` + 1 bytes, enough to tell a body over the cap; the rest of a
+// huge input is never held.
+bool readCapped(int fd, std::size_t cap, std::string& out, std::string& error) {
+  char buf[65536];
+  while (out.size() <= cap) {
+    const ssize_t n = ::read(fd, buf, std::min(sizeof buf, cap + 1 - out.size()));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      error = std::strerror(errno);
+      return false;
+    }
+    if (n == 0) break;
+    out.append(buf, static_cast<std::size_t>(n));
+  }
+  return true;
 }
 
 nlohmann::ordered_json text(const std::optional<std::string>& s) { return s ? nlohmann::ordered_json(*s) : nlohmann::ordered_json(nullptr); }
@@ -75,16 +96,22 @@ int replyCommand(const Args& args) {
     }
   }
 
-  std::string body;
-  if (file && *file != "-") {
-    std::ifstream in(*file, std::ios::binary);
-    if (!in) {
-      std::fprintf(stderr, "qvadctl reply: cannot read %s\n", file->c_str());
-      return 1;
-    }
-    body.assign(std::istreambuf_iterator<char>(in), {});
+  std::string body, error;
+  const bool fromFile = file && *file != "-";
+  const int fd = fromFile ? ::open(file->c_str(), O_RDONLY | O_CLOEXEC) : STDIN_FILENO;
+  struct stat st {};
+  if (fd < 0) {
+    error = std::strerror(errno);
+  } else if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+    error = "is a directory";
   } else {
-    body.assign(std::istreambuf_iterator<char>(std::cin), {});
+    readCapped(fd, qvad::kMaxReplyBytes, body, error);
+  }
+  if (fromFile && fd >= 0) ::close(fd);
+  if (!error.empty()) {
+    std::fprintf(stderr, "qvadctl reply: cannot read %s: %s\n", fromFile ? file->c_str() : "standard input",
+                 error.c_str());
+    return 1;
   }
 
   // Standard output carries only the outcome line.
@@ -92,7 +119,12 @@ int replyCommand(const Args& args) {
     std::fwrite(line.data(), 1, line.size(), stderr);
     std::fputc('\n', stderr);
   });
+  // The transport refuses a body over the cap before the reply is read at all.
   qvad::HttpResponse response{std::move(body), 200, std::nullopt};
+  if (response.body->size() > qvad::kMaxReplyBytes) {
+    response.body.reset();
+    response.error = qvad::bodyTooLargeError(qvad::kMaxReplyBytes);
+  }
   nlohmann::ordered_json out;
   if (model == "ad") {
     out = outcomeJSON<qvad::AdModel>(qvad::readReply<qvad::AdModel>(response, {}), [](const qvad::AdModel& ad) {

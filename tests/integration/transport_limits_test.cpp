@@ -1,0 +1,292 @@
+// The transport against hostile or odd peers on loopback: replies that drip or stall,
+// bodies over the asset cap, cleartext URLs, a locale that is not UTF-8, and what the
+// sandbox itself must not do (log a secret, wait on a POST without a body).
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <future>
+#include <thread>
+
+#include "platform/http_session.h"
+#include "platform/main_queue.h"
+#include "qvad/configuration.h"
+#include "qvad/qv_inter_active_ad_manager.h"
+#include "support/log_capture.h"
+#include "support/sandbox_process.h"
+#include "support/scoped_env.h"
+#include "support/temp_dir.h"
+
+extern char** environ;
+
+namespace qvad {
+namespace {
+
+using nlohmann::json;
+using testing::SandboxProcess;
+
+constexpr auto kWait = std::chrono::seconds(30);  // real time; a loaded CI machine is slow
+
+// One task through the installed session, waited for.
+HttpResponse fetch(HttpRequest request) {
+  auto done = std::make_shared<std::promise<HttpResponse>>();
+  auto result = done->get_future();
+  HttpSession::shared()->dataTask(std::move(request), [done](HttpResponse r) { done->set_value(std::move(r)); });
+  if (result.wait_for(kWait) != std::future_status::ready) {
+    ADD_FAILURE() << "no completion";
+    return {};
+  }
+  return result.get();
+}
+
+// Runs the main queue until start-up has answered.
+std::optional<QvError> startAndWait(const std::string& key, const std::string& secret, bool* answered) {
+  auto out = std::make_shared<std::pair<bool, std::optional<QvError>>>();
+  QvInterActiveAdManager::shared().start(key, secret, [out](std::optional<QvError> e) {
+    out->first = true;
+    out->second = std::move(e);
+  });
+  *answered = HeadlessMainQueue::current()->runUntil([&] { return out->first; }, 30);
+  return out->second;
+}
+
+class TransportLimits : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { sandbox_ = new SandboxProcess(QVAD_SANDBOX_BIN); }
+  static void TearDownTestSuite() {
+    delete sandbox_;
+    sandbox_ = nullptr;
+  }
+  void SetUp() override {
+    ASSERT_TRUE(sandbox_->ok()) << sandbox_->error();
+    QvConfiguration::setApiBaseURL(sandbox_->baseURL());
+    QvConfiguration::setCAFile(sandbox_->caFile());
+    ASSERT_TRUE(sandbox_->reset());
+  }
+  void TearDown() override {
+    HeadlessMainQueue::current()->runUntilIdle();
+    HttpSession::install(nullptr);  // the session's TLS state goes before the leak check
+    QvConfiguration::setApiBaseURL("");
+    QvConfiguration::setCAFile("");
+  }
+
+  static HttpRequest get(double timeoutSeconds, std::size_t maxBodyBytes = kDefaultMaxBodyBytes) {
+    HttpRequest r;
+    r.url = sandbox_->baseURL() + "/api/ig/sdk/init";
+    r.timeoutSeconds = timeoutSeconds;
+    r.maxBodyBytes = maxBodyBytes;
+    return r;
+  }
+
+  static SandboxProcess* sandbox_;
+};
+
+SandboxProcess* TransportLimits::sandbox_ = nullptr;
+
+TEST_F(TransportLimits, TheTimeOutCountsIdleTimeNotTheWholeTransfer) {
+  const std::string body = R"({"code":0,"msg":"slow but steady"})";
+  // 2.7 s in all with the 1 s limit, but never more than 0.3 s without a byte.
+  ASSERT_TRUE(sandbox_->next({{"body", body}, {"dripChunks", 10}, {"dripMs", 300}}));
+  HttpResponse dripped = fetch(get(1));
+  EXPECT_FALSE(dripped.error) << dripped.error->debugText();
+  EXPECT_EQ(dripped.body, body);
+
+  // Half the body, then silence past the limit.
+  ASSERT_TRUE(sandbox_->next({{"body", body}, {"dripChunks", 2}, {"dripMs", 8000}}));
+  HttpResponse stalled = fetch(get(1));
+  ASSERT_TRUE(stalled.error);
+  EXPECT_EQ(stalled.error->code, URLError::timedOut) << stalled.error->debugText();
+  EXPECT_FALSE(stalled.body) << "never a partial body";
+}
+
+TEST_F(TransportLimits, ABodyOverItsCapFailsWithoutAPartialBody) {
+  // Any cap behaves alike (kMaxAssetDownloadBytes for assets); a small one keeps this quick.
+  constexpr std::size_t kCap = 64 * 1024;
+  const std::string atCap(kCap, 'x');
+  ASSERT_TRUE(sandbox_->next({{"body", atCap}, {"contentType", "image/gif"}}));
+  HttpResponse fits = fetch(get(30, kCap));
+  EXPECT_FALSE(fits.error);
+  EXPECT_EQ(fits.body ? fits.body->size() : 0, kCap);
+
+  ASSERT_TRUE(sandbox_->next({{"body", atCap + "x"}, {"contentType", "image/gif"}}));
+  HttpResponse over = fetch(get(30, kCap));
+  ASSERT_TRUE(over.error);
+  EXPECT_EQ(over.error->code, URLError::dataLengthExceedsMaximum);
+  EXPECT_FALSE(over.body);
+
+  // Without a length announced up front (chunked), the cap holds while the body streams in.
+  ASSERT_TRUE(sandbox_->next({{"body", atCap + "x"}, {"dripChunks", 3}, {"dripMs", 0}}));
+  HttpResponse streamed = fetch(get(30, kCap));
+  ASSERT_TRUE(streamed.error);
+  EXPECT_EQ(streamed.error->code, URLError::dataLengthExceedsMaximum);
+  EXPECT_FALSE(streamed.body);
+}
+
+TEST_F(TransportLimits, StartUpSucceedsUnderALocaleThatIsNotUTF8) {
+  std::optional<testing::ScopedEnv> env(std::in_place, testing::ScopedEnv::locale("d\xFF" "e_DE.UTF-8"));
+  testing::TempDir data;  // a fresh data directory reads the locale anew
+  const std::string savedData = QvConfiguration::dataDirectory();
+  QvConfiguration::setDataDirectory(data.path());
+
+  bool answered = false;
+  auto error = startAndWait("demo-app", "demo-secret", &answered);
+  QvConfiguration::setDataDirectory(savedData);
+  env.reset();
+  ASSERT_TRUE(answered);
+  EXPECT_FALSE(error) << error->errorCode.value_or(0) << " " << error->errorDescription.value_or("");
+  auto log = sandbox_->requestLog();
+  ASSERT_FALSE(log.empty());
+  EXPECT_EQ(log.back()["params"]["language"], "d\xEF\xBF\xBD" "e-DE");
+}
+
+TEST_F(TransportLimits, TheSandboxLogsNoSecretEvenAsAParameterName) {
+  HttpRequest r = get(30);
+  r.url += "?demo-secret=1&x=demo%2Dsecret&appSecret=other";
+  HttpResponse reply = fetch(r);
+  ASSERT_FALSE(reply.error);
+  const std::string log = sandbox_->requestLogText();
+  EXPECT_NE(log.find("[redacted]"), std::string::npos);
+  for (const char* leak : {"demo-secret", "demo%2Dsecret", "other"}) EXPECT_EQ(log.find(leak), std::string::npos) << leak;
+}
+
+TEST_F(TransportLimits, TheSandboxAnswersAPostWithoutABodyAtOnce) {
+  // curl's -X POST with no data sends neither a length nor a body. The sandbox's read
+  // time-out is 5 s; curl gives up after 4, so a wait for a body fails here.
+  pid_t pid = -1;
+  std::string ca = sandbox_->caFile(), url = sandbox_->baseURL() + "/_sandbox/reset";
+  std::vector<std::string> args = {"curl", "-sS", "-o", "/dev/null", "--fail", "--max-time", "4",
+                                   "--cacert", ca, "-X", "POST", url};
+  std::vector<char*> argv;
+  for (auto& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  if (posix_spawnp(&pid, "curl", nullptr, nullptr, argv.data(), environ) != 0) GTEST_SKIP() << "no curl program";
+  int status = 0;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "curl status " << status;
+}
+
+// A plain HTTP server on 127.0.0.1 that answers one request.
+class OneShotHttpServer {
+ public:
+  explicit OneShotHttpServer(std::string body) {
+    fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof a;
+    if (::bind(fd_, reinterpret_cast<sockaddr*>(&a), len) != 0 || ::listen(fd_, 1) != 0 ||
+        ::getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &len) != 0)
+      return;
+    port_ = ntohs(a.sin_port);
+    thread_ = std::thread([this, body = std::move(body)] {
+      int c = ::accept(fd_, nullptr, nullptr);
+      if (c < 0) return;
+      std::string request;
+      char buf[4096];
+      while (request.find("\r\n\r\n") == std::string::npos) {
+        ssize_t n = ::read(c, buf, sizeof buf);
+        if (n <= 0) break;
+        request.append(buf, static_cast<std::size_t>(n));
+      }
+      std::string reply = "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) +
+                          "\r\nConnection: close\r\n\r\n" + body;
+      (void)!::write(c, reply.data(), reply.size());
+      ::close(c);
+    });
+  }
+  ~OneShotHttpServer() {
+    ::shutdown(fd_, SHUT_RDWR);
+    if (thread_.joinable()) thread_.join();
+    ::close(fd_);
+  }
+  int port() const { return port_; }
+
+ private:
+  int fd_ = -1;
+  int port_ = 0;
+  std::thread thread_;
+};
+
+class Cleartext : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    HeadlessMainQueue::current()->runUntilIdle();
+    HttpSession::install(nullptr);
+  }
+};
+
+TEST_F(Cleartext, LoopbackStaysAllowedForLocalDevelopment) {
+  OneShotHttpServer server(R"({"code":0})");
+  ASSERT_GT(server.port(), 0);
+  HttpRequest r;
+  r.method = "POST";
+  r.url = "http://127.0.0.1:" + std::to_string(server.port()) + "/api/ig/sdk/init?a=1";
+  HttpResponse reply = fetch(r);
+  EXPECT_FALSE(reply.error) << reply.error->debugText();
+  EXPECT_EQ(reply.body, R"({"code":0})");
+}
+
+// Runs inside a network namespace of its own (see the test below), where nothing can
+// leave the machine: an attempted connection would fail as unreachable (-1009), so
+// -1022 shows the refusal came first.
+TEST_F(Cleartext, RefusedBeforeAnyConnectionInAPrivateNetwork) {
+  if (!std::getenv("QVAD_PRIVATE_NETNS")) GTEST_SKIP() << "runs only inside its own network namespace";
+  std::ifstream dev("/proc/self/net/dev");
+  std::string line;
+  for (int n = 0; std::getline(dev, line); ++n) {
+    if (n >= 2) {
+      ASSERT_NE(line.find("lo:"), std::string::npos) << "not an isolated network: " << line;
+    }
+  }
+  HttpRequest r;
+  r.url = "http://192.0.2.1:9/api/ig/sdk/init";
+  HttpResponse direct = fetch(r);
+  ASSERT_TRUE(direct.error);
+  EXPECT_EQ(direct.error->code, URLError::secureConnectionRequired);
+  EXPECT_NE(direct.error->debugText().find("Cleartext"), std::string::npos) << direct.error->debugText();
+
+  QvConfiguration::setApiBaseURL("http://192.0.2.1:9");
+  bool answered = false;
+  auto error = startAndWait("demo-app", "demo-secret", &answered);
+  QvConfiguration::setApiBaseURL("");
+  ASSERT_TRUE(answered) << "refused through onFailed like other transport failures";
+  ASSERT_TRUE(error);
+  EXPECT_EQ(error->errorCode, URLError::secureConnectionRequired);
+  EXPECT_EQ(error->errorDescription->rfind("Optional(", 0), 0u);
+  EXPECT_EQ(error->errorDescription->find("demo-secret"), std::string::npos);
+}
+
+TEST_F(Cleartext, ANonLoopbackHostIsRefusedInsideItsOwnNetworkNamespace) {
+  if (std::getenv("QVAD_PRIVATE_NETNS")) GTEST_SKIP() << "the inner run";
+  auto run = [](std::vector<std::string> args, std::vector<std::string> env) {
+    std::vector<char*> argv, envp;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    for (char** e = environ; *e; ++e) envp.push_back(*e);
+    for (auto& e : env) envp.push_back(e.data());
+    envp.push_back(nullptr);
+    pid_t pid = -1;
+    if (posix_spawnp(&pid, args[0].c_str(), nullptr, nullptr, argv.data(), envp.data()) != 0) return -1;
+    int status = 0;
+    if (waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
+    return WEXITSTATUS(status);
+  };
+  if (run({"unshare", "-n", "true"}, {}) != 0) GTEST_SKIP() << "cannot make a network namespace here (unshare -n)";
+  char self[4096];
+  const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
+  ASSERT_GT(n, 0);
+  self[n] = '\0';
+  EXPECT_EQ(run({"unshare", "-n", self, "--gtest_filter=Cleartext.RefusedBeforeAnyConnectionInAPrivateNetwork"},
+                {"QVAD_PRIVATE_NETNS=1"}),
+            0);
+}
+
+}  // namespace
+}  // namespace qvad
