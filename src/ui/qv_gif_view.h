@@ -18,14 +18,15 @@
 #include <string>
 #include <vector>
 
+#include "platform/http_session.h"
 #include "platform/toolkit/view.h"
 #include "ui/gif/gif_decoder.h"
 #include "ui/gif/gif_frame_window.h"
 
 namespace qvad {
 
-/// Download cap of a GIF body, the same as the asset cap of the HTTP session.
-inline constexpr std::size_t kMaxGifDownloadBytes = 8u << 20;
+/// Download cap of a GIF body: the HTTP session's cap for ad assets.
+inline constexpr std::size_t kMaxGifDownloadBytes = kMaxAssetDownloadBytes;
 
 class QvGIFView : public View {
  public:
