@@ -195,7 +195,8 @@ int main(int argc, char** argv) {
   if (!mkdtemp(docs.data())) return 1;
   qvad::QvConfiguration::setDocumentsDirectory(docs);
   qvad::QvConfiguration::setLogSink([](std::string_view) {});
-  qvad::HttpSession::install(std::make_shared<InstantSession>());
+  {
+  qvad::ScopedServiceOverride<qvad::HttpSession> session(qvad::HttpSession::slot(), std::make_shared<InstantSession>());
   std::printf("\nlarge badge (%zu bytes), 100x100 view, render at 60 Hz for 4 s:\n", large().size());
   for (const char* path : {"downloaded", "cached"}) {
     Probe p = playLargeBadge(4);
@@ -204,7 +205,7 @@ int main(int argc, char** argv) {
                 path, p.loadCallMs, p.loadCallCpuMs, p.longestTaskMs, p.longestTaskCpuMs, p.longestRenderMs,
                 p.longestRenderCpuMs, p.frames, p.staleFrames);
   }
-  qvad::HttpSession::install(nullptr);
+  }
   std::filesystem::remove_all(docs);
   benchmark::Shutdown();
   return 0;

@@ -72,7 +72,6 @@ class TransportLimits : public ::testing::Test {
   }
   void TearDown() override {
     HeadlessMainQueue::current()->runUntilIdle();
-    HttpSession::install(nullptr);  // the session's TLS state goes before the leak check
     QvConfiguration::setApiBaseURL("");
     QvConfiguration::setCAFile("");
   }
@@ -218,7 +217,6 @@ class Cleartext : public ::testing::Test {
  protected:
   void TearDown() override {
     HeadlessMainQueue::current()->runUntilIdle();
-    HttpSession::install(nullptr);
   }
 };
 
