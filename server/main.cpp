@@ -20,10 +20,12 @@
 #include <nlohmann/json.hpp>
 
 #include "certificates.h"
+#include "floating_assets.h"
 #include "net/text_utils.h"
 #include "platform/file_util.h"
 #include "request_verifier.h"
 #include "sandbox_config.h"
+#include "tracking_counter.h"
 
 namespace {
 
@@ -348,6 +350,9 @@ int main(int argc, char** argv) {
     return 1;
   }
   sandbox.install(svr);
+  sandbox::installFloatingAssets(svr);
+  sandbox::TrackingCounter tracking;
+  tracking.install(svr);
 
   std::thread signalThread([&] {
     int sig = 0;
