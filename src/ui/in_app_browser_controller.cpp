@@ -33,7 +33,7 @@ std::shared_ptr<Button> InAppBrowserController::dismissButton() {
   return dismissButton_;
 }
 
-std::shared_ptr<View> InAppBrowserController::webView() {
+std::shared_ptr<WebView> InAppBrowserController::webView() {
   view();
   return webView_;
 }
@@ -54,9 +54,11 @@ void InAppBrowserController::viewDidLoad() {
   });
   bar->addSubview(dismissButton_);
 
-  webView_ = View::make(Rect{0, bar->frame().maxY(), b.width(), b.height() - bar->frame().maxY()});
+  webView_ = makeWebView(Rect{0, bar->frame().maxY(), b.width(), b.height() - bar->frame().maxY()},
+                         WebViewConfiguration{});
   webView_->setBackgroundColor(Color::white());
   root->addSubview(webView_);
+  webView_->load(WebRequest(url_));
 }
 
 void InAppBrowserController::onDismiss() {
