@@ -100,14 +100,5 @@ TEST_F(FloatingBrowserTest, WithoutAScreenTheBrowserIsMadeButNotShown) {
   EXPECT_FALSE(root->presentedViewController());
 }
 
-TEST_F(FloatingBrowserTest, ABrowserWithoutDelegateClosesItself) {
-  auto browser = std::make_shared<InAppBrowserController>("https://example.com/a");
-  root->present(browser, false);
-  runUntilIdle();
-  EXPECT_TRUE(browser->dismissButton()->tap());
-  runFor(1);
-  EXPECT_FALSE(root->presentedViewController());
-}
-
 }  // namespace
 }  // namespace qvad
