@@ -43,13 +43,16 @@ demo: deps build/build.ninja
 
 bench: build
 	build/bench/signing_bench
+	build/bench/tracker_bench
 	build/bench/gif_bench
 
-# Screenshots of a toast and of the network error view over a host controller.
+# Screenshots of a toast and of the network error view over a host controller, and of
+# the floating badge and its in-app browser against the sandbox.
 screenshots: build
 	mkdir -p out/screenshots
 	QVAD_SCREENSHOT_DIR=$(CURDIR)/out/screenshots build/tests/qvad_unit_tests --gtest_filter='RenderTest.*' >/dev/null
-	@echo "written: out/screenshots/toast.png out/screenshots/network_error.png"
+	QVAD_SCREENSHOT_DIR=$(CURDIR)/out/screenshots build/tests/qvad_integration_tests --gtest_filter='FloatingSandboxTest.*' >/dev/null
+	@echo "written: out/screenshots/toast.png out/screenshots/network_error.png out/screenshots/floating_badge.png out/screenshots/floating_browser.png"
 
 # libFuzzer on what strangers send (reply bodies, page URLs, GIF files, page messages), FUZZ_SECONDS each, seeded
 # from fuzz/corpus/; new crash inputs land in build-fuzz/ (keep them in fuzz/corpus/).

@@ -22,10 +22,12 @@
 #include <nlohmann/json.hpp>
 
 #include "certificates.h"
+#include "floating_assets.h"
 #include "net/text_utils.h"
 #include "platform/file_util.h"
 #include "request_verifier.h"
 #include "sandbox_config.h"
+#include "tracking_counter.h"
 
 namespace {
 
@@ -429,6 +431,9 @@ int main(int argc, char** argv) {
     return 1;
   }
   sandbox.install(svr);
+  sandbox::installFloatingAssets(svr);
+  sandbox::TrackingCounter tracking;
+  tracking.install(svr);
 
   std::thread signalThread([&] {
     int sig = 0;

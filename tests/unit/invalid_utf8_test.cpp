@@ -6,7 +6,7 @@
 #include "net/utils.h"
 #include "platform/defaults.h"
 #include "platform/text_encoding.h"
-#include "qvad/qv_inter_active_ad_manager.h"
+#include "sdk/qv_inter_active_ad_manager_internal.h"
 #include "support/scoped_env.h"
 
 namespace qvad {
@@ -43,10 +43,10 @@ std::string urlValue(const std::string& url, const std::string& name) {
 }
 
 TEST(InvalidUTF8, TheSignedTextAndTheURLCarryTheSameValue) {
-  QvInterActiveAdManager::shared().setCredentials(std::string("k\xFF"), std::string("s\xFE"));
+  managerInternal::setCredentials(std::string("k\xFF"), std::string("s\xFE"));
   SigningTrace trace;
   const std::string url = Utils::getURL("https://ads.example/api/ig/sdk/init", {{"language", "d\xFF" "e-DE"}}, &trace);
-  QvInterActiveAdManager::shared().setCredentials(std::nullopt, std::nullopt);
+  managerInternal::setCredentials(std::nullopt, std::nullopt);
 
   EXPECT_EQ(urlValue(url, "language"), "d" + kFFFD + "e-DE");
   EXPECT_NE(trace.signedText.find(",language=d" + kFFFD + "e-DE,"), std::string::npos) << trace.signedText;

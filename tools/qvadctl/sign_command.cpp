@@ -13,6 +13,7 @@
 #include "platform/clock.h"
 #include "platform/service_slot.h"
 #include "qvad/qv_inter_active_ad_manager.h"
+#include "sdk/qv_inter_active_ad_manager_internal.h"
 
 namespace qvadctl {
 
@@ -104,7 +105,7 @@ int signCommand(const Args& args) {
       return 1;
     }
   }
-  qvad::QvInterActiveAdManager::shared().setCredentials(key, secret);
+  qvad::managerInternal::setCredentials(key, secret);
 
   qvad::SigningTrace trace;
   std::string url = qvad::Utils::getURL(base.value_or(qvad::initEndpoint()), params, &trace);

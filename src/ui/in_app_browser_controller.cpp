@@ -1,0 +1,91 @@
+#include "ui/in_app_browser_controller.h"
+
+#include "platform/toolkit/label.h"
+#include "ui/screen_metrics.h"
+
+namespace qvad {
+namespace {
+
+const char* dismissTitle(InAppBrowserDismissButtonStyle style) {
+  switch (style) {
+    case InAppBrowserDismissButtonStyle::close:
+      return "Close";
+    case InAppBrowserDismissButtonStyle::cancel:
+      return "Cancel";
+    case InAppBrowserDismissButtonStyle::done:
+      break;
+  }
+  return "Done";
+}
+
+// The address's host, as a browser's bar shows it ("" when there is none).
+std::string hostOf(const std::string& url) {
+  auto start = url.find("://");
+  if (start == std::string::npos) return {};
+  start += 3;
+  auto end = url.find_first_of("/?#", start);
+  std::string host = url.substr(start, end == std::string::npos ? std::string::npos : end - start);
+  if (auto at = host.rfind('@'); at != std::string::npos) host.erase(0, at + 1);  // never show credentials
+  return host;
+}
+
+}  // namespace
+
+InAppBrowserController::InAppBrowserController(std::string url) : url_(std::move(url)) {
+  setModalPresentationStyle(ModalPresentationStyle::overFullScreen);
+}
+
+void InAppBrowserController::setDismissButtonStyle(InAppBrowserDismissButtonStyle style) {
+  dismissStyle_ = style;
+  if (dismissButton_) dismissButton_->setTitle(std::string(dismissTitle(style)));
+}
+
+std::shared_ptr<Button> InAppBrowserController::dismissButton() {
+  view();
+  return dismissButton_;
+}
+
+std::shared_ptr<WebView> InAppBrowserController::webView() {
+  view();
+  return webView_;
+}
+
+void InAppBrowserController::viewDidLoad() {
+  auto root = view();
+  const Rect b = root->bounds();
+  const double barTop = kStatusBarHeight();
+  auto bar = View::make(Rect{0, 0, b.width(), barTop + kBarHeight});
+  bar->setBackgroundColor(Color::rgb(247, 247, 247));
+  root->addSubview(bar);
+
+  dismissButton_ = View::make<Button>(Rect{8, barTop + 7, 72, 30}, ButtonType::system);
+  dismissButton_->setTitle(std::string(dismissTitle(dismissStyle_)));
+  std::weak_ptr<InAppBrowserController> weak = sharedAs<InAppBrowserController>();
+  dismissButton_->addTarget(ControlEvent::touchUpInside, [weak] {
+    if (auto self = weak.lock()) self->onDismiss();
+  });
+  bar->addSubview(dismissButton_);
+
+  auto address = View::make<Label>(Rect{88, barTop + 7, b.width() - 176, 30});
+  address->setText(hostOf(url_));
+  address->setFont(Font::boldSystemFont(15));
+  address->setTextAlignment(TextAlignment::center);
+  bar->addSubview(address);
+
+  webView_ = makeWebView(Rect{0, bar->frame().maxY(), b.width(), b.height() - bar->frame().maxY()},
+                         WebViewConfiguration{});
+  webView_->setBackgroundColor(Color::white());
+  root->addSubview(webView_);
+  webView_->load(WebRequest(url_));
+}
+
+void InAppBrowserController::onDismiss() {
+  auto self = sharedAs<InAppBrowserController>();
+  if (auto d = delegate()) {
+    d->safariViewControllerDidFinish(self);
+  } else {
+    dismiss(true);
+  }
+}
+
+}  // namespace qvad
