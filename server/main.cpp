@@ -19,6 +19,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "ad_pages.h"
 #include "certificates.h"
 #include "net/text_utils.h"
 #include "platform/file_util.h"
@@ -348,6 +349,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   sandbox.install(svr);
+  sandbox::installAdPages(svr);
 
   std::thread signalThread([&] {
     int sig = 0;

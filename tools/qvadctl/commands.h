@@ -15,4 +15,9 @@ extern const char* const kSignUsage;
 int replyCommand(const Args& args);
 extern const char* const kReplyUsage;
 
+int pageCommand(const Args& args);
+extern const char* const kPageUsage;
+int navCommand(const Args& args);
+extern const char* const kNavUsage;
+
 }  // namespace qvadctl

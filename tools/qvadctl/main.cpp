@@ -18,6 +18,8 @@ struct Command {
 const Command kCommands[] = {
     {"sign", "build and sign a request URL as the library does", qvadctl::signCommand, &qvadctl::kSignUsage},
     {"reply", "run the request manager's reply handling on a body", qvadctl::replyCommand, &qvadctl::kReplyUsage},
+    {"page", "print the web container's page options read from a URL", qvadctl::pageCommand, &qvadctl::kPageUsage},
+    {"nav", "run the web container's navigation policy on one URL", qvadctl::navCommand, &qvadctl::kNavUsage},
 };
 
 void printHelp(FILE* out) {

@@ -40,6 +40,9 @@ class Application {
   /// Hands `url` to the URL opener; `completion` (may be empty) hears whether it was
   /// taken, on the next turn of the main loop.
   void openURL(const std::string& url, std::function<void(bool)> completion = {});
+  /// The same hand-over, answering at once whether the URL was taken (a navigation
+  /// decision cannot wait for the next turn of the loop).
+  bool openURLNow(const std::string& url);
   /// The backend's way of opening URLs (desktop: the system's handler). The default
   /// takes every URL canOpenURL allows and only records it.
   using UrlOpener = std::function<bool(const std::string&)>;
