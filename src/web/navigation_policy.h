@@ -9,10 +9,9 @@
 #include <string>
 #include <string_view>
 
-namespace qvad {
+#include "platform/web_view.h"  // NavigationActionPolicy
 
-/// The web view's navigation-action policies, with the platform's values.
-enum class NavigationActionPolicy { cancel = 0, allow = 1 };
+namespace qvad {
 
 /// What the container does besides answering the web view.
 enum class NavigationEffect {
