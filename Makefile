@@ -43,6 +43,7 @@ demo: deps build/build.ninja
 
 bench: build
 	build/bench/signing_bench
+	build/bench/tracker_bench
 
 # Screenshots of a toast and of the network error view over a host controller.
 screenshots: build

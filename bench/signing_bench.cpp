@@ -12,6 +12,7 @@
 #include "net/utils.h"
 #include "qvad/configuration.h"
 #include "qvad/qv_inter_active_ad_manager.h"
+#include "sdk/qv_inter_active_ad_manager_internal.h"
 
 namespace {
 
@@ -79,7 +80,7 @@ int main(int argc, char** argv) {
   // Keep the benchmark's identifier and defaults out of the user's data directory.
   char tmpl[] = "/tmp/qvad-bench-XXXXXX";
   if (mkdtemp(tmpl)) qvad::QvConfiguration::setDataDirectory(tmpl);
-  qvad::QvInterActiveAdManager::shared().setCredentials(std::string("bench-app-key"), std::string("bench-app-secret"));
+  qvad::managerInternal::setCredentials(std::string("bench-app-key"), std::string("bench-app-secret"));
   benchmark::Initialize(&argc, argv);
   RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);

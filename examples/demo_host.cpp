@@ -21,8 +21,7 @@ int main(int argc, char** argv) {
   qvad::QvInterActiveAdManager::shared().start(argv[1], argv[2], [&](std::optional<qvad::QvError> error) {
     done = true;
     if (!error) {
-      std::printf("host: start-up succeeded (startSuccess=%s)\n",
-                  qvad::QvInterActiveAdManager::shared().startSuccess() ? "true" : "false");
+      std::printf("host: start-up succeeded\n");
       status = 0;
     } else {
       std::printf("host: start-up failed: code %lld, %s\n", static_cast<long long>(error->errorCode.value_or(0)),

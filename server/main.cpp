@@ -21,10 +21,12 @@
 
 #include "ad_pages.h"
 #include "certificates.h"
+#include "floating_assets.h"
 #include "net/text_utils.h"
 #include "platform/file_util.h"
 #include "request_verifier.h"
 #include "sandbox_config.h"
+#include "tracking_counter.h"
 
 namespace {
 
@@ -350,6 +352,9 @@ int main(int argc, char** argv) {
   }
   sandbox.install(svr);
   sandbox::installAdPages(svr);
+  sandbox::installFloatingAssets(svr);
+  sandbox::TrackingCounter tracking;
+  tracking.install(svr);
 
   std::thread signalThread([&] {
     int sig = 0;

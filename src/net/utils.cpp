@@ -8,6 +8,7 @@
 #include "platform/defaults.h"
 #include "platform/device.h"
 #include "qvad/qv_inter_active_ad_manager.h"
+#include "sdk/qv_inter_active_ad_manager_internal.h"
 
 namespace qvad {
 namespace {
@@ -70,7 +71,7 @@ std::string Utils::systemVersionText() { return "ios_" + Device::systemVersion()
 
 ParameterMap Utils::getDefaultParams(const std::string& nonce, std::int64_t timestamp) {
   ParameterMap map;
-  if (auto key = QvInterActiveAdManager::shared().appKey()) map.emplace("appKey", std::move(*key));
+  if (auto key = managerInternal::appKey()) map.emplace("appKey", std::move(*key));
   map.emplace("deviceId", getMyIDFA());
   map.emplace("nonce", nonce);
   map.emplace("timestamp", std::to_string(timestamp));
@@ -119,7 +120,7 @@ std::string Utils::signingText(const ParameterMap& params, const std::optional<s
 }
 
 std::string Utils::getSignture(const ParameterMap& params, SigningTrace* trace) {
-  std::string text = signingText(params, QvInterActiveAdManager::shared().appSecret());
+  std::string text = signingText(params, managerInternal::appSecret());
   std::string signature = sha1(text);
   if (trace) *trace = {std::move(text), signature};
   return signature;

@@ -1,65 +1,79 @@
 #include "qvad/qv_inter_active_ad_manager.h"
 
+#include <mutex>
+
+#include "net/ad_model.h"
 #include "net/empty_result.h"
 #include "net/endpoints.h"
 #include "net/request_manager.h"
 #include "net/utils.h"
+#include "sdk/qv_inter_active_ad_manager_internal.h"
+#include "sdk/qv_inter_active_ad_view.h"
 
 namespace qvad {
+namespace {
 
-QvInterActiveAdManager& QvInterActiveAdManager::shared() {
-  static QvInterActiveAdManager* instance = new QvInterActiveAdManager;  // read by workers until exit
-  return *instance;
+// The manager's three fields, under one lock: written by start() on the host's thread
+// and by replies on the main thread, read by request building on any thread.
+struct ManagerState {
+  std::mutex mu;
+  std::optional<std::string> appKey;
+  std::optional<std::string> appSecret;
+  bool startSuccess = false;
+};
+
+ManagerState& state() {
+  static ManagerState* s = new ManagerState;  // read by workers until exit
+  return *s;
 }
 
-std::optional<std::string> QvInterActiveAdManager::appKey() const {
-  std::lock_guard lock(mu_);
-  return appKey_;
+void setStartSuccess(bool success) {
+  std::lock_guard lock(state().mu);
+  state().startSuccess = success;
 }
 
-std::optional<std::string> QvInterActiveAdManager::appSecret() const {
-  std::lock_guard lock(mu_);
-  return appSecret_;
+}  // namespace
+
+namespace managerInternal {
+
+std::optional<std::string> appKey() {
+  std::lock_guard lock(state().mu);
+  return state().appKey;
 }
 
-bool QvInterActiveAdManager::startSuccess() const {
-  std::lock_guard lock(mu_);
-  return startSuccess_;
+std::optional<std::string> appSecret() {
+  std::lock_guard lock(state().mu);
+  return state().appSecret;
 }
 
-void QvInterActiveAdManager::setStartSuccess(bool success) {
-  std::lock_guard lock(mu_);
-  startSuccess_ = success;
+bool startSuccess() {
+  std::lock_guard lock(state().mu);
+  return state().startSuccess;
 }
 
-void QvInterActiveAdManager::setCredentials(std::optional<std::string> appKey, std::optional<std::string> appSecret) {
-  std::lock_guard lock(mu_);
-  appKey_ = std::move(appKey);
-  appSecret_ = std::move(appSecret);
+void setCredentials(std::optional<std::string> appKey, std::optional<std::string> appSecret) {
+  std::lock_guard lock(state().mu);
+  state().appKey = std::move(appKey);
+  state().appSecret = std::move(appSecret);
 }
 
-void QvInterActiveAdManager::start(std::string appKey, std::string appSecret, QvStartCompletion complete) {
-  setCredentials(std::move(appKey), std::move(appSecret));
-  requestStart(std::move(complete));
-}
-
-void QvInterActiveAdManager::requestStart(QvStartCompletion complete) {
+void requestStart(QvStartCompletion complete) {
   // The URL is signed now, on this thread, with the credentials held now.
   const std::string url = Utils::getURL(initEndpoint(), getStartParams());
   auto completion = std::make_shared<QvStartCompletion>(std::move(complete));
   RequestManager<EmptyResult>::request(
       url, std::nullopt, {},
-      [this, completion](EmptyResult) {
+      [completion](EmptyResult) {
         setStartSuccess(true);
         if (*completion) (*completion)(std::nullopt);
       },
-      [this, completion](std::int64_t code, std::string msg) {
+      [completion](std::int64_t code, std::string msg) {
         setStartSuccess(false);
         if (*completion) (*completion)(QvError(code, std::move(msg)));
       });
 }
 
-std::map<std::string, std::string> QvInterActiveAdManager::getStartParams() const {
+std::map<std::string, std::string> getStartParams() {
   return {
       {"idfa", Utils::getMyIDFA()},
       {"longitude", Utils::longitudeText()},
@@ -68,6 +82,44 @@ std::map<std::string, std::string> QvInterActiveAdManager::getStartParams() cons
       {"network", Utils::getCurrentNetwork()},
       {"language", Utils::getCurrentLanguage()},
   };
+}
+
+}  // namespace managerInternal
+
+QvInterActiveAdManager& QvInterActiveAdManager::shared() {
+  static QvInterActiveAdManager* instance = new QvInterActiveAdManager;
+  return *instance;
+}
+
+void QvInterActiveAdManager::start(std::string appKey, std::string appSecret, QvStartCompletion complete) {
+  managerInternal::setCredentials(std::move(appKey), std::move(appSecret));
+  managerInternal::requestStart(std::move(complete));
+}
+
+void QvInterActiveAdManager::showAd(double /*scale*/, QvPoint origin, std::shared_ptr<View> customView,
+                                    QvAdAction onShowAction, QvAdAction onClickAction, QvAdAction onCloseAction,
+                                    QvLoadFailed onLoadFailed) {
+  if (!managerInternal::startSuccess()) {
+    managerInternal::requestStart();
+    return;
+  }
+  const ParameterMap params{{"deviceId", Utils::getMyIDFA()}, {"network", Utils::getCurrentNetwork()}};
+  const std::string url = Utils::getURL(queryEndpoint(), params);
+  RequestManager<AdModel>::request(
+      url, std::nullopt, {},
+      [origin, customView = std::move(customView), onShowAction = std::move(onShowAction),
+       onClickAction = std::move(onClickAction), onCloseAction = std::move(onCloseAction)](AdModel ad) mutable {
+        // One more turn of the main queue, as the badge is made after the reply's turn.
+        dispatchMain([origin, customView = std::move(customView), ad = std::move(ad),
+                      onShowAction = std::move(onShowAction), onClickAction = std::move(onClickAction),
+                      onCloseAction = std::move(onCloseAction)]() mutable {
+          QvInterActiveAdView::showAdView(Point{origin.x, origin.y}, 1.0, std::move(customView), std::move(ad),
+                                          std::move(onClickAction), std::move(onShowAction), std::move(onCloseAction));
+        });
+      },
+      [onLoadFailed = std::move(onLoadFailed)](std::int64_t code, std::string msg) {
+        if (onLoadFailed) onLoadFailed(QvError(code, std::move(msg)));
+      });
 }
 
 }  // namespace qvad

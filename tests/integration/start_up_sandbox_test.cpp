@@ -9,6 +9,7 @@
 #include "platform/main_queue.h"
 #include "qvad/configuration.h"
 #include "qvad/qv_inter_active_ad_manager.h"
+#include "sdk/qv_inter_active_ad_manager_internal.h"
 #include "support/fixed_services.h"
 #include "support/log_capture.h"
 #include "support/sandbox_process.h"
@@ -101,7 +102,7 @@ TEST_F(SandboxTest, StartSucceedsWithAValidSignatureAndKeepsTheSecretOutOfEveryT
   Outcome o = start("demo-app", "demo-secret");
   ASSERT_EQ(o.calls, 1);
   EXPECT_FALSE(o.error) << o.error->errorDescription.value_or("");
-  EXPECT_TRUE(QvInterActiveAdManager::shared().startSuccess());
+  EXPECT_TRUE(managerInternal::startSuccess());
 
   auto log = sandbox_->requestLog();
   ASSERT_FALSE(log.empty());
@@ -120,7 +121,7 @@ TEST_F(SandboxTest, StartSucceedsWithAValidSignatureAndKeepsTheSecretOutOfEveryT
 
 TEST_F(SandboxTest, ServerRejectionsArriveAsTheirCodeAndText) {
   expectError(start("demo-app", "not-the-secret"), 4003, "bad signature");
-  EXPECT_FALSE(QvInterActiveAdManager::shared().startSuccess());
+  EXPECT_FALSE(managerInternal::startSuccess());
   expectError(start("no-such-app", "x"), 4002, "unknown appKey");
 }
 
@@ -148,12 +149,12 @@ TEST_F(SandboxTest, ReplyBodiesDecideWhateverTheStatus) {
   Outcome ok = start("demo-app", "demo-secret");
   EXPECT_EQ(ok.calls, 1);
   EXPECT_FALSE(ok.error);
-  EXPECT_TRUE(QvInterActiveAdManager::shared().startSuccess());
+  EXPECT_TRUE(managerInternal::startSuccess());
 
   ASSERT_TRUE(sandbox_->next({{"body", "<html><body>Service Unavailable</body></html>"}, {"contentType", "text/html"}}));
   Outcome html = start("demo-app", "demo-secret");
   EXPECT_EQ(html.calls, 0) << "an HTML body calls nothing";
-  EXPECT_TRUE(QvInterActiveAdManager::shared().startSuccess()) << "and leaves start-up as it was";
+  EXPECT_TRUE(managerInternal::startSuccess()) << "and leaves start-up as it was";
 }
 
 TEST_F(SandboxTest, TransportFailuresCarryNegativeCodes) {
@@ -185,7 +186,7 @@ TEST_F(SandboxTest, TransportFailuresCarryNegativeCodes) {
     ASSERT_TRUE(sandbox_->next({{"delayMs", 15000}}));
     expectTransportError(start("demo-app", "demo-secret"), URLError::timedOut);
   }
-  EXPECT_FALSE(QvInterActiveAdManager::shared().startSuccess());
+  EXPECT_FALSE(managerInternal::startSuccess());
 }
 
 TEST_F(SandboxTest, TwoStartsGetTheirOwnRepliesInEitherOrder) {
@@ -217,8 +218,8 @@ TEST_F(SandboxTest, TwoStartsGetTheirOwnRepliesInEitherOrder) {
     EXPECT_EQ(order, (std::vector<std::string>{"b", "a"}));
     EXPECT_EQ(a.error.has_value(), failingFirst);
     EXPECT_EQ(b.error.has_value(), !failingFirst);
-    EXPECT_EQ(m.startSuccess(), !failingFirst) << "the reply that arrived last decides";
-    EXPECT_EQ(m.appKey(), "app-b");
+    EXPECT_EQ(managerInternal::startSuccess(), !failingFirst) << "the reply that arrived last decides";
+    EXPECT_EQ(managerInternal::appKey(), "app-b");
   }
 }
 

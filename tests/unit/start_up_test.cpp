@@ -4,6 +4,7 @@
 #include "net/text_utils.h"
 #include "platform/main_queue.h"
 #include "qvad/qv_inter_active_ad_manager.h"
+#include "sdk/qv_inter_active_ad_manager_internal.h"
 #include "support/fake_http_session.h"
 #include "support/log_capture.h"
 
@@ -31,15 +32,15 @@ class StartUpTest : public ::testing::Test {
  protected:
   void TearDown() override {
     HeadlessMainQueue::current()->runUntilIdle();
-    QvInterActiveAdManager::shared().setCredentials(std::nullopt, std::nullopt);
+    managerInternal::setCredentials(std::nullopt, std::nullopt);
   }
   void settle() { HeadlessMainQueue::current()->runUntilIdle(); }
   // Brings startSuccess to a known value through the public path.
   void forceStartSuccess(bool value) {
-    QvInterActiveAdManager::shared().requestStart();
+    managerInternal::requestStart();
     session->replyBody(value ? R"({"code":0})" : R"({"code":1})", 200, session->pending() - 1);
     settle();
-    ASSERT_EQ(QvInterActiveAdManager::shared().startSuccess(), value);
+    ASSERT_EQ(managerInternal::startSuccess(), value);
   }
   ScopedFakeSession session;
   LogCapture log;
@@ -63,7 +64,7 @@ TEST_F(StartUpTest, SuccessSendsASignedInitAndReportsNoErrorOnTheMainThread) {
   EXPECT_EQ(r.calls, 1);
   EXPECT_FALSE(r.error);
   EXPECT_TRUE(r.onMain);
-  EXPECT_TRUE(QvInterActiveAdManager::shared().startSuccess());
+  EXPECT_TRUE(managerInternal::startSuccess());
   EXPECT_EQ(sent.url.find("s3cr3t-value"), std::string::npos);
   for (const auto& line : log.lines()) EXPECT_EQ(line.find("s3cr3t-value"), std::string::npos) << line;
 }
@@ -86,7 +87,7 @@ TEST_F(StartUpTest, FailuresCarryTheServerOrLibraryCodeAndClearStartSuccess) {
     ASSERT_TRUE(r.error);
     EXPECT_EQ(r.error->errorCode, c.code);
     EXPECT_EQ(r.error->errorDescription, c.text);
-    EXPECT_FALSE(QvInterActiveAdManager::shared().startSuccess()) << c.body;
+    EXPECT_FALSE(managerInternal::startSuccess()) << c.body;
   }
 }
 
@@ -97,7 +98,7 @@ TEST_F(StartUpTest, NonJSONReplyCallsNothingAndKeepsStartSuccess) {
   session->replyBody("<html><body>502 Bad Gateway</body></html>", 502);
   settle();
   EXPECT_EQ(r.calls, 0);
-  EXPECT_TRUE(QvInterActiveAdManager::shared().startSuccess());
+  EXPECT_TRUE(managerInternal::startSuccess());
 }
 
 TEST_F(StartUpTest, StartWithoutCompletionStillSetsStartSuccess) {
@@ -105,7 +106,7 @@ TEST_F(StartUpTest, StartWithoutCompletionStillSetsStartSuccess) {
   QvInterActiveAdManager::shared().start("k", "s");
   session->replyBody(R"({"code":0})");
   settle();
-  EXPECT_TRUE(QvInterActiveAdManager::shared().startSuccess());
+  EXPECT_TRUE(managerInternal::startSuccess());
 }
 
 TEST_F(StartUpTest, TwoStartsEachGetTheirOwnReplyAndTheLastReplyDecides) {
@@ -125,12 +126,12 @@ TEST_F(StartUpTest, TwoStartsEachGetTheirOwnReplyAndTheLastReplyDecides) {
   EXPECT_FALSE(second.error);
   ASSERT_TRUE(first.error);
   EXPECT_EQ(first.error->errorCode, 9);
-  EXPECT_FALSE(m.startSuccess()) << "the reply that arrived last decides";
-  EXPECT_EQ(m.appKey(), "key-b");
-  EXPECT_EQ(m.appSecret(), "secret-b");
+  EXPECT_FALSE(managerInternal::startSuccess()) << "the reply that arrived last decides";
+  EXPECT_EQ(managerInternal::appKey(), "key-b");
+  EXPECT_EQ(managerInternal::appSecret(), "secret-b");
 
   // Later requests are signed with the second credentials.
-  m.requestStart();
+  managerInternal::requestStart();
   EXPECT_NE(session->requests().back().url.find("appKey=key-b"), std::string::npos);
   session->replyBody(R"({"code":0})");
 }

@@ -8,6 +8,7 @@
 #include "platform/device.h"
 #include "platform/reachability.h"
 #include "qvad/qv_inter_active_ad_manager.h"
+#include "sdk/qv_inter_active_ad_manager_internal.h"
 #include "support/fixed_services.h"
 
 namespace qvad {
@@ -46,12 +47,12 @@ std::pair<std::string, std::map<std::string, std::string>> splitURL(const std::s
 class UtilsTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    QvInterActiveAdManager::shared().setCredentials(std::nullopt, std::nullopt);
+    managerInternal::setCredentials(std::nullopt, std::nullopt);
     AdvertisingIdentifier::shared()->setLimitTracking(false);
     idfa = AdvertisingIdentifier::shared()->uuidString();
   }
   void TearDown() override {
-    QvInterActiveAdManager::shared().setCredentials(std::nullopt, std::nullopt);
+    managerInternal::setCredentials(std::nullopt, std::nullopt);
     AdvertisingIdentifier::shared()->setLimitTracking(false);
     Reachability::setFactory(nullptr);
     Device::overrideSystemVersion(std::nullopt);
@@ -97,7 +98,7 @@ TEST_F(UtilsTest, DefaultParamsFollowTheManagerKey) {
   EXPECT_EQ(before.at("deviceId"), idfa);
   EXPECT_EQ(before.at("timestamp"), "42");
 
-  QvInterActiveAdManager::shared().setCredentials(std::string(), std::string("s"));
+  managerInternal::setCredentials(std::string(), std::string("s"));
   auto after = Utils::getDefaultParams("123456", 42);
   EXPECT_EQ(after.size(), 4u);
   EXPECT_EQ(after.at("appKey"), "") << "an empty key is still sent";
@@ -105,7 +106,7 @@ TEST_F(UtilsTest, DefaultParamsFollowTheManagerKey) {
 
 TEST_F(UtilsTest, SignedURLEncodesValuesButSignsThemRaw) {
   testing::FixedServices fixed(1704067200.5, 23456);
-  QvInterActiveAdManager::shared().setCredentials(std::string("key"), std::string("secret"));
+  managerInternal::setCredentials(std::string("key"), std::string("secret"));
   SigningTrace trace;
   const std::string value = "a b&c=d+e\xC3\xA9/";
   std::string url = Utils::getURL("https://ads.example/api/ig/sdk/query", {{"q", value}, {"network", "wifi"}}, &trace);
@@ -160,7 +161,7 @@ TEST_F(UtilsTest, AdvertisingIdentifierRules) {
   EXPECT_EQ(idfa, AdvertisingIdentifier::shared()->uuidString()) << "persisted, stable";
   AdvertisingIdentifier::shared()->setLimitTracking(true);
   EXPECT_EQ(Utils::getMyIDFA(), "");
-  auto params = QvInterActiveAdManager::shared().getStartParams();
+  auto params = managerInternal::getStartParams();
   ASSERT_EQ(params.count("idfa"), 1u) << "present even when empty";
   EXPECT_EQ(params.at("idfa"), "");
   EXPECT_EQ(Utils::getDefaultParams("1", 1).at("deviceId"), "");
@@ -205,7 +206,7 @@ TEST_F(UtilsTest, LanguageFromDefaults) {
 TEST_F(UtilsTest, StartParamsWithoutLocationFix) {
   Device::overrideSystemVersion("17.2.1");
   Reachability::setFactory([](const sockaddr_in&) { return std::make_unique<FixedReachability>(0x2); });
-  auto p = QvInterActiveAdManager::shared().getStartParams();
+  auto p = managerInternal::getStartParams();
   EXPECT_EQ(p.size(), 6u);
   EXPECT_EQ(p.at("longitude"), "0.0");
   EXPECT_EQ(p.at("latitude"), "0.0");

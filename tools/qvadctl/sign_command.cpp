@@ -12,6 +12,7 @@
 #include "net/utils.h"
 #include "platform/clock.h"
 #include "qvad/qv_inter_active_ad_manager.h"
+#include "sdk/qv_inter_active_ad_manager_internal.h"
 
 namespace qvadctl {
 
@@ -103,7 +104,7 @@ int signCommand(const Args& args) {
       return 1;
     }
   }
-  qvad::QvInterActiveAdManager::shared().setCredentials(key, secret);
+  qvad::managerInternal::setCredentials(key, secret);
 
   qvad::SigningTrace trace;
   std::string url = qvad::Utils::getURL(base.value_or(qvad::initEndpoint()), params, &trace);

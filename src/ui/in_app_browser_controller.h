@@ -1,0 +1,60 @@
+// The in-app browser: a full-screen controller with a bar holding a dismiss button and
+// a web view below it that loads one web address. Main thread only.
+//
+// The dismiss button reports to the delegate (held weakly), which closes the browser;
+// without a delegate the browser dismisses itself.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "platform/toolkit/button.h"
+#include "platform/toolkit/view_controller.h"
+
+namespace qvad {
+
+class InAppBrowserController;
+
+/// The text of the dismiss button.
+enum class InAppBrowserDismissButtonStyle { done = 0, close = 1, cancel = 2 };
+
+class InAppBrowserDelegate {
+ public:
+  virtual ~InAppBrowserDelegate() = default;
+  /// The user tapped the dismiss button; the browser is still on screen.
+  virtual void safariViewControllerDidFinish(const std::shared_ptr<InAppBrowserController>& controller) = 0;
+};
+
+class InAppBrowserController : public ViewController {
+ public:
+  /// Height of the bar above the page, below the status bar.
+  static constexpr double kBarHeight = 44;
+
+  explicit InAppBrowserController(std::string url);
+
+  const std::string& url() const { return url_; }
+  InAppBrowserDismissButtonStyle dismissButtonStyle() const { return dismissStyle_; }
+  void setDismissButtonStyle(InAppBrowserDismissButtonStyle style);
+  std::shared_ptr<InAppBrowserDelegate> delegate() const { return delegate_.lock(); }
+  void setDelegate(std::weak_ptr<InAppBrowserDelegate> delegate) { delegate_ = std::move(delegate); }
+
+  /// The dismiss button and the page's view (loading the root view if needed).
+  std::shared_ptr<Button> dismissButton();
+  std::shared_ptr<View> webView();
+
+  const char* className() const override { return "InAppBrowserController"; }
+
+ protected:
+  void viewDidLoad() override;
+
+ private:
+  void onDismiss();
+
+  std::string url_;
+  InAppBrowserDismissButtonStyle dismissStyle_ = InAppBrowserDismissButtonStyle::done;
+  std::weak_ptr<InAppBrowserDelegate> delegate_;
+  std::shared_ptr<Button> dismissButton_;
+  std::shared_ptr<View> webView_;
+};
+
+}  // namespace qvad

@@ -1,0 +1,156 @@
+// The floating ad end to end against qvad-sandbox over HTTPS on loopback: start-up,
+// showAd, the badge laid out and shown, one impression, a tap opening the in-app
+// browser with one click, and the close button removing the badge. With
+// QVAD_SCREENSHOT_DIR set it writes floating_badge.png and floating_browser.png there.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <future>
+
+#include "platform/main_queue.h"
+#include "platform/render/renderer.h"
+#include "platform/toolkit/application.h"
+#include "platform/toolkit/window.h"
+#include "qvad/configuration.h"
+#include "qvad/qv_inter_active_ad_manager.h"
+#include "sdk/qv_inter_active_ad_manager_internal.h"
+#include "sdk/qv_inter_active_ad_view.h"
+#include "support/sandbox_process.h"
+#include "ui/open_sfvc_manager.h"
+
+namespace qvad {
+namespace {
+
+using nlohmann::json;
+using testing::SandboxProcess;
+
+constexpr double kWait = 20;  // seconds of real time; a loaded CI machine is slow
+
+struct Seen {
+  int show = 0, click = 0, close = 0, failed = 0;
+};
+
+class FloatingSandboxTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { sandbox_ = new SandboxProcess(QVAD_SANDBOX_BIN); }
+  static void TearDownTestSuite() {
+    delete sandbox_;
+    sandbox_ = nullptr;
+  }
+  void SetUp() override {
+    ASSERT_TRUE(sandbox_->ok()) << sandbox_->error();
+    QvConfiguration::setApiBaseURL(sandbox_->baseURL());
+    QvConfiguration::setCAFile(sandbox_->caFile());
+  }
+  void TearDown() override {
+    queue().runFor(1);
+    Application::shared().setKeyWindow(nullptr);
+    QvConfiguration::setApiBaseURL("");
+    QvConfiguration::setCAFile("");
+  }
+  static HeadlessMainQueue& queue() { return *HeadlessMainQueue::current(); }
+
+  // One GET or POST to the sandbox, waited for on this thread.
+  static HttpResponse fetch(const std::string& path, const char* method = "GET",
+                            std::optional<std::string> body = std::nullopt) {
+    auto done = std::make_shared<std::promise<HttpResponse>>();
+    auto result = done->get_future();
+    HttpRequest r;
+    r.method = method;
+    r.url = sandbox_->baseURL() + path;
+    r.timeoutSeconds = kWait;
+    r.body = std::move(body);
+    HttpSession::shared()->dataTask(std::move(r), [done](HttpResponse response) { done->set_value(std::move(response)); });
+    return result.get();
+  }
+  static json counts() {
+    auto body = fetch("/_sandbox/counts").body.value_or("");
+    return json::parse(body, nullptr, false);
+  }
+  static int count(const char* kind) { return counts()[kind].value("badge", 0); }
+  // Runs the main loop until `done` or the wait ends, checking every 50 ms of loop time.
+  static bool waitFor(const std::function<bool()>& done) {
+    for (double waited = 0; waited < kWait; waited += 0.05) {
+      if (done()) return true;
+      queue().runFor(0.05);
+    }
+    return done();
+  }
+  static void screenshot(const View& root, const char* name) {
+    if (const char* dir = std::getenv("QVAD_SCREENSHOT_DIR")) renderViewToPng(root, std::string(dir) + "/" + name, 2);
+  }
+
+  static SandboxProcess* sandbox_;
+};
+
+SandboxProcess* FloatingSandboxTest::sandbox_ = nullptr;
+
+TEST_F(FloatingSandboxTest, BadgeShowsCountsOneImpressionOpensTheLandingPageCountsOneClickAndCloses) {
+  auto host = std::make_shared<ViewController>();
+  auto window = std::make_shared<Window>();
+  window->setRootViewController(host);
+  window->makeKeyAndVisible();
+  host->view()->setBackgroundColor(Color::rgb(236, 239, 244));
+
+  bool started = false;
+  QvInterActiveAdManager::shared().start("demo-app", "demo-secret", [&](std::optional<QvError> e) {
+    started = !e;
+  });
+  ASSERT_TRUE(waitFor([&] { return started; }));
+
+  Seen seen;
+  QvInterActiveAdManager::shared().showAd(
+      1.0, kQvDefaultAdOrigin, nullptr, [&] { ++seen.show; }, [&] { ++seen.click; }, [&] { ++seen.close; },
+      [&](std::optional<QvError>) { ++seen.failed; });
+  std::shared_ptr<QvInterActiveAdView> badge;
+  ASSERT_TRUE(waitFor([&] {
+    for (const auto& v : host->view()->subviews())
+      if (auto b = std::dynamic_pointer_cast<QvInterActiveAdView>(v)) badge = b;
+    return badge && !badge->isHidden();
+  })) << "the badge appears once its GIF has loaded";
+  EXPECT_EQ(seen.show, 1);
+  EXPECT_EQ(seen.failed, 0);
+  EXPECT_NEAR(badge->frame().x(), 265, 1e-9);
+  EXPECT_NEAR(badge->frame().y(), 610.8, 1e-9);
+  EXPECT_EQ(badge->frame().size, (Size{100, 120}));
+  ASSERT_TRUE(waitFor([&] { return count("impl") >= 1; }));
+  screenshot(*window, "floating_badge.png");
+
+  ASSERT_TRUE(badge->gifView()->tap());
+  EXPECT_EQ(seen.click, 1);
+  auto browser = OpenSFVCManager::shared().safariViewController();
+  ASSERT_TRUE(browser);
+  EXPECT_EQ(browser->url(), sandbox_->baseURL() + "/landing/badge");
+  ASSERT_TRUE(waitFor([&] { return host->presentedViewController() == browser && !browser->transitionInProgress(); }));
+  ASSERT_TRUE(waitFor([&] { return count("click") >= 1; }));
+  EXPECT_EQ(fetch("/landing/badge").statusCode, 200);
+  screenshot(*window, "floating_browser.png");
+
+  ASSERT_TRUE(browser->dismissButton()->tap());
+  ASSERT_TRUE(waitFor([&] { return !host->presentedViewController(); }));
+  ASSERT_TRUE(badge->closeButton()->tap());
+  EXPECT_FALSE(badge->superview());
+  EXPECT_EQ(seen.close, 1);
+
+  queue().runFor(0.5);
+  const json c = counts();
+  EXPECT_EQ(c["impl"].value("badge", 0), 1) << c.dump();
+  EXPECT_EQ(c["click"].value("badge", 0), 1) << c.dump();
+}
+
+TEST_F(FloatingSandboxTest, TrackingEndpointsCountAndCanBeToldToFail) {
+  ASSERT_EQ(fetch("/_sandbox/counts/reset", "POST").statusCode, 200);
+  EXPECT_EQ(fetch("/track/impl?ad=x").statusCode, 204);
+  EXPECT_EQ(fetch("/track/impl").statusCode, 400) << "no ad id";
+  EXPECT_EQ(fetch("/track/click?ad=" + std::string(65, 'a')).statusCode, 400);
+  ASSERT_EQ(fetch("/_sandbox/track-fail", "POST", R"({"count":1,"status":404})").statusCode, 200);
+  EXPECT_EQ(fetch("/track/click?ad=x").statusCode, 404);
+  EXPECT_EQ(fetch("/track/click?ad=x").statusCode, 204);
+  EXPECT_EQ(counts(), json::parse(R"({"impl":{"x":1},"click":{"x":1}})"));
+  const auto gif = fetch("/assets/badge.gif");
+  ASSERT_TRUE(gif.body);
+  EXPECT_EQ(gif.body->substr(0, 6), "GIF89a");
+}
+
+}  // namespace
+}  // namespace qvad

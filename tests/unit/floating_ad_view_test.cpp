@@ -1,0 +1,182 @@
+// The floating badge: layout figures, default position, GIF-driven visibility,
+// impression and click reports, the browser's refusal, and closing.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "platform/toolkit/image.h"
+#include "sdk/qv_inter_active_ad_view.h"
+#include "support/fake_http_session.h"
+#include "support/toolkit_fixture.h"
+#include "ui/open_sfvc_manager.h"
+
+namespace qvad {
+namespace {
+
+using testing::ScopedFakeSession;
+
+const AdModel kAd{"https://ads.test/badge.gif", "https://ads.test/landing", "https://ads.test/impl",
+                  "https://ads.test/click"};
+
+struct Calls {
+  int show = 0, click = 0, close = 0;
+};
+
+class FloatingAdViewTest : public testing::ToolkitTest {
+ protected:
+  void TearDown() override {
+    // Finish the downloads and tracking fetches this test started.
+    while (session->pending()) session->replyBody("", 200);
+    ToolkitTest::TearDown();
+  }
+
+  std::shared_ptr<QvInterActiveAdView> show(Point origin, double scale, std::shared_ptr<View> container,
+                                            AdModel ad = kAd) {
+    QvInterActiveAdView::showAdView(
+        origin, scale, container, std::move(ad), [this] { ++calls.click; }, [this] { ++calls.show; },
+        [this] { ++calls.close; });
+    return container && !container->subviews().empty()
+               ? std::dynamic_pointer_cast<QvInterActiveAdView>(container->subviews().back())
+               : nullptr;
+  }
+  // Answers the badge's GIF download, which makes the badge visible.
+  void loadGIF() {
+    auto reqs = session->requests();
+    const std::size_t done = reqs.size() - session->pending();
+    for (std::size_t i = done; i < reqs.size(); ++i) {
+      if (reqs[i].url == *kAd.imageUrl) {
+        session->replyBody("GIF89a", 200, i - done);
+        runUntilIdle();
+        return;
+      }
+    }
+    FAIL() << "no pending GIF download";
+  }
+  std::size_t requestsTo(const std::string& url) const {
+    auto r = session->requests();
+    return static_cast<std::size_t>(std::count_if(r.begin(), r.end(), [&](const auto& q) { return q.url == url; }));
+  }
+
+  ScopedFakeSession session;
+  std::shared_ptr<View> container = View::make(Rect{0, 0, 375, 812});
+  Calls calls;
+};
+
+TEST_F(FloatingAdViewTest, DefaultPositionSitsNearTheBottomRightCorner) {
+  auto badge = show({-1000, -1000}, 1, container);
+  ASSERT_TRUE(badge);
+  EXPECT_EQ(badge->superview(), container);
+  const Rect f = badge->frame();
+  EXPECT_DOUBLE_EQ(f.x(), 265);
+  EXPECT_NEAR(f.y(), 610.8, 1e-9);
+  EXPECT_EQ(f.size, (Size{100, 120}));
+  EXPECT_NEAR(badge->origin()->y, 630.8, 1e-9);
+  EXPECT_EQ(badge->gifView()->frame(), Rect(0, 20, 100, 100));
+  EXPECT_EQ(badge->closeButton()->frame(), Rect(80, 0, 15, 15));
+  EXPECT_TRUE(badge->closeButton()->image()) << "the ic_close artwork";
+}
+
+TEST_F(FloatingAdViewTest, ExplicitOriginsAndScales) {
+  auto scaled = show({20, 100}, 1.5, container);
+  EXPECT_EQ(scaled->frame(), Rect(20, 80, 150, 170));
+  EXPECT_EQ(scaled->gifView()->frame(), Rect(0, 20, 150, 150));
+  EXPECT_EQ(scaled->closeButton()->frame(), Rect(130, 0, 15, 15));
+  // Only both coordinates at -1000 select the default.
+  EXPECT_EQ(show({-1000, 5}, 1, container)->frame(), Rect(-1000, -15, 100, 120));
+  // The default place uses the unscaled offsets, so a double badge overhangs by 90.
+  auto big = show({-1000, -1000}, 2, container);
+  EXPECT_DOUBLE_EQ(big->frame().x(), 265);
+  EXPECT_DOUBLE_EQ(big->frame().maxX() - container->bounds().width(), 90);
+  EXPECT_EQ(container->subviews().size(), 3u) << "every call adds a badge";
+}
+
+TEST_F(FloatingAdViewTest, BadgeIsHiddenUntilItsGIFHasLoadedWhileShowAndImpressionComeAtOnce) {
+  auto badge = show({10, 40}, 1, container);
+  EXPECT_TRUE(badge->isHidden());
+  EXPECT_EQ(calls.show, 1);
+  EXPECT_EQ(requestsTo(*kAd.reportImplUrl), 1u);
+  EXPECT_EQ(requestsTo(*kAd.imageUrl), 1u);
+  loadGIF();
+  EXPECT_FALSE(badge->isHidden());
+}
+
+TEST_F(FloatingAdViewTest, AnAdWithoutURLsStaysHiddenButStillShowsAndReports) {
+  auto badge = show({10, 40}, 1, container, AdModel{});
+  EXPECT_TRUE(badge->isHidden());
+  EXPECT_EQ(calls.show, 1);
+  EXPECT_TRUE(session->requests().empty()) << "an empty impression URL is skipped by the tracker";
+  EXPECT_TRUE(badge->gifView()->tap());
+  EXPECT_EQ(calls.click, 0);
+}
+
+TEST_F(FloatingAdViewTest, WithoutContainerNothingHappens) {
+  show({-1000, -1000}, 1, nullptr);
+  runUntilIdle();
+  EXPECT_EQ(calls.show, 0);
+  EXPECT_TRUE(session->requests().empty());
+}
+
+TEST_F(FloatingAdViewTest, TheKeyWindowsTopScreenIsTheDefaultContainer) {
+  auto root = std::make_shared<ViewController>();
+  auto window = makeKeyWindow(root);
+  auto shown = std::make_shared<ViewController>();
+  root->present(shown, false);
+  runUntilIdle();
+  show({-1000, -1000}, 1, nullptr);
+  ASSERT_FALSE(shown->view()->subviews().empty());
+  EXPECT_TRUE(std::dynamic_pointer_cast<QvInterActiveAdView>(shown->view()->subviews().back()));
+}
+
+TEST_F(FloatingAdViewTest, ATapOpensTheLandingPageThenReportsTheClick) {
+  auto root = std::make_shared<ViewController>();
+  auto window = makeKeyWindow(root);
+  auto badge = show({10, 40}, 1, root->view());
+  loadGIF();
+  EXPECT_TRUE(badge->gifView()->tap());
+  auto browser = OpenSFVCManager::shared().safariViewController();
+  ASSERT_TRUE(browser);
+  EXPECT_EQ(browser->url(), *kAd.landingUrl);
+  EXPECT_EQ(root->presentedViewController(), browser);
+  EXPECT_EQ(requestsTo(*kAd.reportClickUrl), 1u);
+  EXPECT_EQ(calls.click, 1);
+  EXPECT_EQ(badge->superview(), root->view()) << "a click leaves the badge in place";
+}
+
+TEST_F(FloatingAdViewTest, ARefusedOrInvalidLandingPageReportsNoClick) {
+  const auto browserBefore = OpenSFVCManager::shared().safariViewController();
+  for (const char* landing : {"tavro://webview?x=1", "not a url"}) {
+    AdModel ad = kAd;
+    ad.landingUrl = landing;
+    auto badge = show({10, 40}, 1, container, ad);
+    EXPECT_TRUE(badge->gifView()->tap());
+  }
+  EXPECT_EQ(requestsTo(*kAd.reportClickUrl), 0u);
+  EXPECT_EQ(calls.click, 0);
+  EXPECT_EQ(OpenSFVCManager::shared().safariViewController(), browserBefore);
+}
+
+TEST_F(FloatingAdViewTest, CloseRemovesTheBadgeBeforeItsActionAndReportsNothing) {
+  bool removedFirst = false;
+  QvInterActiveAdView::showAdView({10, 40}, 1, container, kAd, nullptr, nullptr, [&] {
+    removedFirst = container->subviews().empty();
+    ++calls.close;
+  });
+  std::weak_ptr<View> weakBadge = container->subviews().back();
+  const std::size_t before = session->requests().size();
+  ASSERT_TRUE(std::static_pointer_cast<QvInterActiveAdView>(weakBadge.lock())->closeButton()->tap());
+  EXPECT_TRUE(removedFirst);
+  EXPECT_EQ(calls.close, 1);
+  EXPECT_EQ(session->requests().size(), before);
+  EXPECT_FALSE(weakBadge.lock()) << "released once its container let it go";
+}
+
+TEST_F(FloatingAdViewTest, AContainerLetGoWithItsBadgeOnIsReleased) {
+  std::weak_ptr<View> weakContainer = container;
+  std::weak_ptr<View> weakBadge = show({10, 40}, 1, container);
+  container.reset();
+  EXPECT_FALSE(weakContainer.lock());
+  EXPECT_FALSE(weakBadge.lock());
+}
+
+}  // namespace
+}  // namespace qvad

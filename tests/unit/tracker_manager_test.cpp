@@ -1,0 +1,192 @@
+// The tracking reporter against a fake session and a clock the test moves.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+
+#include "net/tracker_manager.h"
+#include "platform/clock.h"
+#include "platform/main_queue.h"
+#include "support/fake_http_session.h"
+#include "support/log_capture.h"
+
+namespace qvad {
+namespace {
+
+using testing::LogCapture;
+using testing::ScopedFakeSession;
+
+class SettableClock final : public Clock {
+ public:
+  explicit SettableClock(double s) : s_(s) {}
+  double secondsSince1970() const override { return s_.load(); }
+  void set(double s) { s_.store(s); }
+
+ private:
+  std::atomic<double> s_;
+};
+
+constexpr double kT = 1'700'000'000.0;
+const std::string kA = "https://track.test/impl?ad=a";
+const std::string kB = "https://track.test/impl?ad=b";
+const std::string kC = "https://track.test/click?ad=c";
+
+class TrackerManagerTest : public ::testing::Test {
+ protected:
+  void SetUp() override { Clock::install(clock); }
+  void TearDown() override {
+    settle();
+    Clock::install(nullptr);
+  }
+  static void settle() { HeadlessMainQueue::current()->runUntilIdle(); }
+
+  // Answers the oldest pending fetch of `url` and lets the batch's requeue step run.
+  void answer(const std::string& url, long status) {
+    auto reqs = session->requests();
+    const std::size_t done = reqs.size() - session->pending();
+    for (std::size_t i = done; i < reqs.size(); ++i) {
+      if (reqs[i].url == url) {
+        session->replyBody("", status, i - done);
+        settle();
+        return;
+      }
+    }
+    FAIL() << "no pending fetch of " << url;
+  }
+  std::size_t fetchesOf(const std::string& url) const {
+    auto reqs = session->requests();
+    return static_cast<std::size_t>(std::count_if(reqs.begin(), reqs.end(), [&](const auto& r) { return r.url == url; }));
+  }
+  // One failed report of `url` at clock time `t`.
+  void failAt(const std::string& url, double t) {
+    clock->set(t);
+    tracker->logTracker({url});
+    answer(url, 500);
+  }
+
+  std::shared_ptr<SettableClock> clock = std::make_shared<SettableClock>(kT);
+  ScopedFakeSession session;
+  LogCapture log;
+  std::shared_ptr<TrackerManager> tracker = TrackerManager::make();
+};
+
+TEST_F(TrackerManagerTest, FetchesOnlyURLTextsWithAPlainGet) {
+  tracker->logTracker({});
+  tracker->logTracker({"", "not a url", "https://", kA});
+  auto reqs = session->requests();
+  ASSERT_EQ(reqs.size(), 1u);
+  EXPECT_EQ(reqs[0].method, "GET");
+  EXPECT_EQ(reqs[0].url, kA);
+  EXPECT_FALSE(reqs[0].body);
+  EXPECT_EQ(reqs[0].timeoutSeconds, 30.0);
+  EXPECT_EQ(reqs[0].maxBodyBytes, 8u * 1024 * 1024);
+  answer(kA, 200);
+  // A batch of nothing valid still finishes cleanly and remembers nothing.
+  tracker->logTracker({"bad url"});
+  settle();
+  EXPECT_TRUE(tracker->failUrlsDict().empty());
+  EXPECT_TRUE(tracker->failUrls().empty());
+}
+
+TEST_F(TrackerManagerTest, OnlyA2xxStatusCountsAsSuccess) {
+  tracker->logTracker({kA, kB, kC});
+  answer(kA, 204);
+  answer(kB, 404);
+  session->replyError(URLError::timedOut, "timed out");  // kC
+  settle();
+  auto dict = tracker->failUrlsDict();
+  EXPECT_EQ(dict.count(kA), 0u);
+  EXPECT_EQ(dict.count(kB), 1u);
+  EXPECT_EQ(dict.count(kC), 1u);
+  EXPECT_TRUE(log.contains("normalTracker: success ---log " + kA));
+  EXPECT_TRUE(log.contains("normalTracker: failed ---log " + kB));
+  EXPECT_TRUE(log.contains("normalTracker: failed ---log " + kC));
+  tracker->logTracker({kA});
+  answer(kA, 500);
+  EXPECT_EQ(tracker->failUrlsDict().count(kA), 1u);
+}
+
+TEST_F(TrackerManagerTest, AFailedURLKeepsItsFirstFailureTimeAndStandsInTheQueueOnce) {
+  failAt(kA, kT);
+  EXPECT_EQ(tracker->failUrlsDict(), (std::map<std::string, double>{{kA, kT}}));
+  EXPECT_EQ(tracker->failUrls(), std::vector<std::string>{kA});
+  // While the tracking host is down, every later report would otherwise add A again.
+  for (int i = 1; i <= 50; ++i) failAt(kA, kT + i);
+  failAt(kB, kT + 60);
+  EXPECT_EQ(tracker->failUrlsDict(), (std::map<std::string, double>{{kA, kT}, {kB, kT + 60}}));
+  EXPECT_EQ(tracker->failUrls(), (std::vector<std::string>{kA, kB}));
+}
+
+TEST_F(TrackerManagerTest, ASuccessSendsTheQueueOnceAndForgetsWhatWentThrough) {
+  failAt(kA, kT);
+  failAt(kB, kT);
+  const std::size_t before = session->requests().size();
+  clock->set(kT + 5);
+  tracker->logTracker({kC});
+  answer(kC, 200);
+  // The piggy-backed batch: A and B once each, and the queue is empty meanwhile.
+  EXPECT_EQ(session->requests().size(), before + 3);
+  EXPECT_TRUE(tracker->failUrls().empty());
+  answer(kA, 200);
+  answer(kB, 503);
+  EXPECT_EQ(tracker->failUrlsDict(), (std::map<std::string, double>{{kB, kT}}));
+  EXPECT_EQ(tracker->failUrls(), std::vector<std::string>{kB});
+  EXPECT_EQ(fetchesOf(kA), 2u);  // the failed report and one retry
+}
+
+TEST_F(TrackerManagerTest, AURLWhoseRetryIsInFlightIsNotSentAgainByAnotherSuccess) {
+  failAt(kA, kT);
+  tracker->logTracker({kB, kC});
+  answer(kB, 200);  // sends A
+  answer(kC, 200);  // A's retry is still running: nothing to send
+  EXPECT_EQ(fetchesOf(kA), 2u);
+  answer(kA, 200);
+  EXPECT_TRUE(tracker->failUrlsDict().empty());
+  EXPECT_TRUE(tracker->failUrls().empty());
+  tracker->logTracker({kB});
+  answer(kB, 200);
+  EXPECT_EQ(fetchesOf(kA), 2u);
+}
+
+TEST_F(TrackerManagerTest, RetryWindowEndsThreeHoursAfterTheFirstFailure) {
+  for (double age : {10799.9, 10800.0}) {
+    SCOPED_TRACE(age);
+    tracker = TrackerManager::make();
+    failAt(kA, kT);
+    clock->set(kT + 1);
+    tracker->logTracker({kC});
+    answer(kC, 200);  // sends A
+    clock->set(kT + age);
+    answer(kA, 500);  // the retry fails again; its batch decides on requeueing
+    EXPECT_EQ(tracker->failUrlsDict(), (std::map<std::string, double>{{kA, kT}}));
+    if (age < TrackerManager::invalidTime) {
+      EXPECT_EQ(tracker->failUrls(), std::vector<std::string>{kA});
+    } else {
+      EXPECT_TRUE(tracker->failUrls().empty());
+    }
+  }
+}
+
+TEST_F(TrackerManagerTest, AnOutageReportsEachImpressionOnceOnRecovery) {
+  for (int i = 0; i < 200; ++i) failAt(i % 2 ? kA : kB, kT + i);
+  EXPECT_EQ(tracker->failUrls().size(), 2u);
+  const std::size_t before = session->requests().size();
+  tracker->logTracker({kC});
+  answer(kC, 200);
+  answer(kA, 200);
+  answer(kB, 200);
+  EXPECT_EQ(session->requests().size(), before + 3);
+  EXPECT_EQ(session->pending(), 0u);
+  EXPECT_TRUE(tracker->failUrlsDict().empty());
+}
+
+TEST_F(TrackerManagerTest, CompletionsAfterTheTrackerIsGoneDoNothing) {
+  tracker->logTracker({kA});
+  tracker.reset();
+  session->replyBody("", 500);
+  settle();
+  EXPECT_FALSE(log.contains("normalTracker"));
+}
+
+}  // namespace
+}  // namespace qvad
