@@ -3,6 +3,7 @@
 #include "platform/clock.h"
 #include "platform/defaults.h"
 #include "platform/dispatch.h"
+#include "platform/http_session.h"
 #include "platform/log.h"
 #include "platform/resources.h"
 #include "platform/toolkit/application.h"
@@ -10,13 +11,12 @@
 #include "ui/open_sfvc_manager.h"
 #include "ui/screen_metrics.h"
 #include "ui/view_controller_helpers.h"
+#include "web/web_container_layout.h"
 #include "web/qv_weak_script_message_delegate.h"
 
 namespace qvad {
 
 namespace {
-
-constexpr double kButtonSide = 44;
 
 double nowMs() { return Clock::current()->secondsSince1970() * 1000.0; }
 
@@ -49,8 +49,8 @@ BaseWKWebViewController::~BaseWKWebViewController() {
   cache.removeAllCachedResponses();
   cache.setDiskCapacity(kURLCacheCapacityAfterContainer);
   cache.setMemoryCapacity(kURLCacheCapacityAfterContainer);
-  // A file write: off the main thread.
-  GlobalQueue::async([] { Defaults::standard()->set(kWebKitCacheModelPreferenceKey, 0); });
+  // A file write: off the main thread, into the store of the data directory of now.
+  GlobalQueue::async([defaults = Defaults::standard()] { defaults->set(kWebKitCacheModelPreferenceKey, 0); });
   if (webView) {
     for (auto id : webViewObservers_) webView->removeObserver(id);
   }
@@ -79,7 +79,8 @@ void BaseWKWebViewController::ShowWebView(const std::string& url, const std::sha
   if (ShowQvWebView(url, rootVC, animated, adCallBack)) return;
   auto container = std::make_shared<BaseWKWebViewController>();
   container->setModalPresentationStyle(ModalPresentationStyle::custom);
-  container->url = url;
+  // Text that makes no URL loads nothing, as a container without a page.
+  if (isValidURLText(url)) container->url = url;
   container->adCallBackAction = std::move(adCallBack);
   if (rootVC) rootVC->present(container, animated);
 }
@@ -111,49 +112,48 @@ void BaseWKWebViewController::viewDidLoad() {
 }
 
 void BaseWKWebViewController::setupUI() {
-  const double w = kScreenWidth();
-  const double bar = kStatusBarHeight();
+  const WebContainerLayout layout = webContainerLayout(kScreenWidth(), kScreenHeight(), kStatusBarHeight(),
+                                                       {fullscreen, showTitleBar, showProgressBar});
   auto root = view();
   auto weak = weakSelf();
 
-  navigationBarView = View::make<View>(Rect{0, 0, w, bar + kContainerBarHeight});
+  navigationBarView = View::make<View>(Rect{0, 0, kScreenWidth(), kStatusBarHeight() + kContainerBarHeight});
   navigationBarView->setBackgroundColor(Color::white());
   navigationBarView->setClipsToBounds(true);
   root->addSubview(navigationBarView);
 
-  buttonStripView = View::make<View>(Rect{0, bar, w, kContainerBarHeight});
+  buttonStripView = View::make<View>(layout.buttonStrip);
   buttonStripView->setBackgroundColor(Color::clear());
   buttonStripView->setClipsToBounds(true);
   navigationBarView->addSubview(buttonStripView);
 
-  backBtn = makeBarButton({2, 0, kButtonSide, kButtonSide}, "ic_back");
+  backBtn = makeBarButton(layout.backButton, "ic_back");
   backBtn->addTarget(ControlEvent::touchUpInside, [weak] {
     if (auto self = weak.lock()) self->onBackClicked();
   });
   buttonStripView->addSubview(backBtn);
 
-  closeBtn = makeBarButton({48, 0, kButtonSide, kButtonSide}, "ic_nav_close");
+  closeBtn = makeBarButton(layout.closeButton, "ic_nav_close");
   closeBtn->addTarget(ControlEvent::touchUpInside, [weak] {
     if (auto self = weak.lock()) self->tapColseBtn();
   });
   buttonStripView->addSubview(closeBtn);
   closeBtn->setHidden(true);  // shown once the page can go back
 
-  barDividerView = View::make<View>(Rect{0, bar + kContainerBarHeight - 1, kButtonSide, 1});
+  barDividerView = View::make<View>(layout.divider);
   navigationBarView->addSubview(barDividerView);
 
   setupWebView();
+  webView->setFrame(layout.webView);
 
-  // The white bar stays without its buttons; full screen shrinks it to 44 points, and
-  // since it clips, the buttons below the status bar height are cut away with it.
-  if (!showTitleBar) buttonStripView->setHidden(true);
-  if (fullscreen) navigationBarView->setFrame({0, 0, w, kContainerBarHeight});
+  buttonStripView->setHidden(layout.buttonStripHidden);
+  navigationBarView->setFrame(layout.navigationBar);
 
   progressView = View::make<ProgressView>();
   progressView->setTrackTintColor(Color::clear());
   progressView->setProgressTintColor(Color::rgb(59, 166, 255));
   root->addSubview(progressView);
-  if (showProgressBar) progressView->setFrame({0, bar + kContainerBarHeight + 1, w, 2});
+  progressView->setFrame(layout.progressBar);
 
   if (!showBackBtn) backBtn->setHidden(true);
   registerApplicationNotifications();
@@ -190,9 +190,7 @@ void BaseWKWebViewController::setupWebView() {
   });
   jsBridge->jsbridge();
 
-  const double top = kStatusBarHeight() + kContainerBarHeight;
-  view()->addSubview(webView);
-  webView->setFrame({0, top, kScreenWidth(), kScreenHeight() - top});
+  view()->addSubview(webView);  // setupUI gives it its frame
 
   for (auto property : {WebViewProperty::title, WebViewProperty::estimatedProgress}) {
     webViewObservers_.push_back(webView->addObserver(property, [weak](WebView&, WebViewProperty changed) {

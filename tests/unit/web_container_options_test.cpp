@@ -24,9 +24,11 @@ TEST(WebContainerOptions, EncodedPageAddressAndHiddenTitleBar) {
   EXPECT_FALSE(o->pageStatusBarLight);
 }
 
+// Values are decoded twice with "+" read as a space, so a plus sign arrives only
+// encoded twice.
 TEST(WebContainerOptions, EveryOptionReadAsAnInteger) {
   auto o = parseContainerURL(
-      "tavro://webview?url=https://a.example&page_fullscreen=1&page_titlebar=2&page_statusbar_light=%2B7"
+      "tavro://webview?url=https://a.example&page_fullscreen=1&page_titlebar=2&page_statusbar_light=%252B7"
       "&page_statebar=0&page_progressbar=-1");
   ASSERT_TRUE(o);
   EXPECT_TRUE(o->fullscreen);
