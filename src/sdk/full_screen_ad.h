@@ -63,4 +63,49 @@ void callDelegate(const std::shared_ptr<Delegate>& delegate, Member Delegate::*m
   if (auto f = (*delegate).*member) f(std::forward<Args>(args)...);
 }
 
+/// Load and show of one ad object of type Ad with delegate type Delegate; the ad owns
+/// it and hands over the delegate members each step calls, and its own mapping of the
+/// page's events, which differ between the formats.
+template <class Ad, class Delegate>
+class Core {
+ public:
+  using Call = std::function<void(Ad&)> Delegate::*;
+  using FailCall = std::function<void(Ad&, const QvError&)> Delegate::*;
+
+  AdState ad;
+  std::weak_ptr<Delegate> delegate;  // main thread
+
+  void load(const std::shared_ptr<Ad>& owner, const char* type, Call didLoad, FailCall didFail) {
+    std::weak_ptr<Ad> weak = owner;
+    // The core lives as long as its ad: each callback first makes sure the ad still does.
+    Core* core = this;
+    fullScreenAd::load(
+        ad.placementId(), type,
+        [weak, core, didLoad](AdModel model) {
+          auto self = weak.lock();
+          if (!self) return;
+          core->ad.recordLoad(model);
+          callDelegate(core->delegate.lock(), didLoad, *self);
+        },
+        [weak, core, didFail](std::int64_t code, std::string msg) {
+          auto self = weak.lock();
+          if (!self) return;
+          callDelegate(core->delegate.lock(), didFail, *self, QvError(code, std::move(msg)));
+        });
+  }
+
+  using EventHandler = void (Ad::*)(const std::string&);
+
+  void show(const std::shared_ptr<Ad>& owner, const std::shared_ptr<ViewController>& rootVC, bool animated,
+            Call beginShow, EventHandler onEvent) {
+    auto page = ad.pageToShow();
+    if (!page) return;
+    callDelegate(delegate.lock(), beginShow, *owner);
+    std::weak_ptr<Ad> weak = owner;
+    open(*page, rootVC, animated, [weak, onEvent](const std::string& event) {
+      if (auto self = weak.lock()) ((*self).*onEvent)(event);
+    });
+  }
+};
+
 }  // namespace qvad::fullScreenAd

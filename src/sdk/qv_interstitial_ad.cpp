@@ -7,10 +7,7 @@ namespace qvad {
 
 using fullScreenAd::callDelegate;
 
-struct QvInterstitialAd::State {
-  fullScreenAd::AdState ad;
-  std::weak_ptr<QvInterstitialAdDelegate> delegate;  // main thread
-};
+struct QvInterstitialAd::State : fullScreenAd::Core<QvInterstitialAd, QvInterstitialAdDelegate> {};
 
 QvInterstitialAd::QvInterstitialAd() : state_(std::make_unique<State>()) {}
 QvInterstitialAd::~QvInterstitialAd() = default;
@@ -25,32 +22,15 @@ std::shared_ptr<QvInterstitialAdDelegate> QvInterstitialAd::delegate() const { r
 void QvInterstitialAd::setDelegate(std::weak_ptr<QvInterstitialAdDelegate> d) { state_->delegate = std::move(d); }
 
 void QvInterstitialAd::loadAD() {
-  std::weak_ptr<QvInterstitialAd> weak = weak_from_this();
-  fullScreenAd::load(
-      placementId(), fullScreenAd::kInterstitialType,
-      [weak](AdModel model) {
-        auto self = weak.lock();
-        if (!self) return;
-        self->state_->ad.recordLoad(model);
-        callDelegate(self->delegate(), &QvInterstitialAdDelegate::interstitialAdDidLoad, *self);
-      },
-      [weak](std::int64_t code, std::string msg) {
-        auto self = weak.lock();
-        if (!self) return;
-        callDelegate(self->delegate(), &QvInterstitialAdDelegate::interstitialAdDidFailWithError, *self,
-                     QvError(code, std::move(msg)));
-      });
+  using D = QvInterstitialAdDelegate;
+  state_->load(shared_from_this(), fullScreenAd::kInterstitialType, &D::interstitialAdDidLoad,
+               &D::interstitialAdDidFailWithError);
 }
 
 void QvInterstitialAd::showAd(const std::shared_ptr<ViewController>& viewController, bool animated) {
-  auto page = state_->ad.pageToShow();
-  if (!page) return;
-  auto keep = shared_from_this();  // the delegate may release the ad
-  callDelegate(delegate(), &QvInterstitialAdDelegate::interstitialAdBeginShow, *this);
-  std::weak_ptr<QvInterstitialAd> weak = keep;
-  fullScreenAd::open(*page, viewController, animated, [weak](const std::string& event) {
-    if (auto self = weak.lock()) self->handleEvent(event);
-  });
+  // Held for the call: the delegate may release the ad.
+  state_->show(shared_from_this(), viewController, animated, &QvInterstitialAdDelegate::interstitialAdBeginShow,
+               &QvInterstitialAd::handleEvent);
 }
 
 void QvInterstitialAd::handleEvent(const std::string& event) {

@@ -7,10 +7,7 @@ namespace qvad {
 
 using fullScreenAd::callDelegate;
 
-struct QvRewardVideoAd::State {
-  fullScreenAd::AdState ad;
-  std::weak_ptr<QvRewardVideoAdDelegate> delegate;  // main thread
-};
+struct QvRewardVideoAd::State : fullScreenAd::Core<QvRewardVideoAd, QvRewardVideoAdDelegate> {};
 
 QvRewardVideoAd::QvRewardVideoAd() : state_(std::make_unique<State>()) {}
 QvRewardVideoAd::~QvRewardVideoAd() = default;
@@ -31,32 +28,15 @@ std::shared_ptr<QvRewardVideoAdDelegate> QvRewardVideoAd::delegate() const { ret
 void QvRewardVideoAd::setDelegate(std::weak_ptr<QvRewardVideoAdDelegate> d) { state_->delegate = std::move(d); }
 
 void QvRewardVideoAd::loadAD() {
-  std::weak_ptr<QvRewardVideoAd> weak = weak_from_this();
-  fullScreenAd::load(
-      placementId(), fullScreenAd::kRewardVideoType,
-      [weak](AdModel model) {
-        auto self = weak.lock();
-        if (!self) return;
-        self->state_->ad.recordLoad(model);
-        callDelegate(self->delegate(), &QvRewardVideoAdDelegate::rewardedVideoAdDidLoad, *self);
-      },
-      [weak](std::int64_t code, std::string msg) {
-        auto self = weak.lock();
-        if (!self) return;
-        callDelegate(self->delegate(), &QvRewardVideoAdDelegate::rewardedVideoAdDidFailWithError, *self,
-                     QvError(code, std::move(msg)));
-      });
+  using D = QvRewardVideoAdDelegate;
+  state_->load(shared_from_this(), fullScreenAd::kRewardVideoType, &D::rewardedVideoAdDidLoad,
+               &D::rewardedVideoAdDidFailWithError);
 }
 
 void QvRewardVideoAd::showAd(const std::shared_ptr<ViewController>& viewController, bool animated) {
-  auto page = state_->ad.pageToShow();
-  if (!page) return;
-  auto keep = shared_from_this();  // the delegate may release the ad
-  callDelegate(delegate(), &QvRewardVideoAdDelegate::rewardedVideoAdDeginShow, *this);
-  std::weak_ptr<QvRewardVideoAd> weak = keep;
-  fullScreenAd::open(*page, viewController, animated, [weak](const std::string& event) {
-    if (auto self = weak.lock()) self->handleEvent(event);
-  });
+  // Held for the call: the delegate may release the ad.
+  state_->show(shared_from_this(), viewController, animated, &QvRewardVideoAdDelegate::rewardedVideoAdDeginShow,
+               &QvRewardVideoAd::handleEvent);
 }
 
 void QvRewardVideoAd::handleEvent(const std::string& event) {

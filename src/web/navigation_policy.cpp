@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "net/text_utils.h"
+#include "ui/open_sfvc_manager.h"
 #include "web/web_container_options.h"
 
 namespace qvad {
@@ -18,7 +19,6 @@ constexpr std::string_view kStoreMarkers[] = {
     "itms-apps://apps.apple.com",
 };
 
-bool isAsciiAlpha(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 bool isAsciiDigit(char c) { return c >= '0' && c <= '9'; }
 
 // A decimal number and nothing else: no spaces, no hex, no "inf" or "nan" (an item id
@@ -38,19 +38,10 @@ NavigationDecision cancelWith(NavigationEffect effect) { return {NavigationActio
 
 }  // namespace
 
-std::optional<std::string> urlScheme(std::string_view url) {
-  const auto colon = url.find(':');
-  if (colon == std::string_view::npos || colon == 0 || !isAsciiAlpha(url[0])) return std::nullopt;
-  for (char c : url.substr(0, colon)) {
-    if (!isAsciiAlpha(c) && !isAsciiDigit(c) && c != '+' && c != '-' && c != '.') return std::nullopt;
-  }
-  return std::string(url.substr(0, colon));
-}
-
 std::string lastPathComponent(std::string_view url) {
   std::string_view rest = url;
   if (auto cut = rest.find_first_of("?#"); cut != std::string_view::npos) rest = rest.substr(0, cut);
-  if (auto scheme = urlScheme(rest)) rest.remove_prefix(scheme->size() + 1);
+  if (auto scheme = OpenSFVCManager::urlScheme(rest)) rest.remove_prefix(scheme->size() + 1);
   if (rest.starts_with("//")) {
     rest.remove_prefix(2);
     const auto slash = rest.find('/');
@@ -81,8 +72,9 @@ std::optional<double> appStoreItemId(std::string_view url) {
 }
 
 bool inAppBrowserAccepts(std::string_view url) {
-  auto scheme = urlScheme(url);
-  return scheme && scheme->find("http") != std::string::npos;
+  // The in-app browser's own rule, so that a decision never promises what it refuses.
+  auto scheme = OpenSFVCManager::urlScheme(url);
+  return scheme && scheme->find("http") != std::string_view::npos;
 }
 
 NavigationDecision decideNavigation(const NavigationQuestion& question, const OpenURLByOS& openByOS) {

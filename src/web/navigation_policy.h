@@ -55,8 +55,6 @@ bool isAppStoreLink(std::string_view absoluteURL);
 std::optional<double> appStoreItemId(std::string_view absoluteURL);
 /// Whether the in-app browser takes the URL: its scheme contains "http" (case-sensitive).
 bool inAppBrowserAccepts(std::string_view absoluteURL);
-/// The URL's scheme as written, or nothing.
-std::optional<std::string> urlScheme(std::string_view absoluteURL);
 /// The last component of the URL's path, percent-decoded ("" for an empty path).
 std::string lastPathComponent(std::string_view absoluteURL);
 

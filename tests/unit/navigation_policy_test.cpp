@@ -112,9 +112,6 @@ TEST(NavigationPolicy, UrlPieces) {
   EXPECT_EQ(lastPathComponent("https://h.example"), "");
   EXPECT_EQ(lastPathComponent("https://h.example/"), "/");
   EXPECT_EQ(lastPathComponent("mailto:a@b"), "a@b");
-  EXPECT_EQ(urlScheme("itms-apps://x"), "itms-apps");
-  EXPECT_FALSE(urlScheme("1x://y"));
-  EXPECT_FALSE(urlScheme("no-scheme"));
 }
 
 }  // namespace
