@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "net/text_utils.h"
 #include "support/fake_http_session.h"
 #include "support/web_container_fixture.h"
@@ -150,6 +152,16 @@ TEST_F(RewardVideoAdTest, ReleasedDelegateOrAdHearsNothingMore) {
   c->tapColseBtn();
   runFor(1);
   EXPECT_EQ(*calls, (Strings{"didLoad", "deginShow"}));
+}
+
+TEST_F(RewardVideoAdTest, LoadFromAnotherThreadAnswersOnTheMainThread) {
+  std::thread worker([ad = ad] { ad->loadAD(); });
+  ad->setPlacementId("reward-2");  // may race with the worker's read: guarded
+  worker.join();
+  session->replyBody(R"({"code":0,"landing":"https://ads.example/reward.html"})");
+  EXPECT_TRUE(calls->empty());  // not on the session's thread
+  runUntilIdle();
+  EXPECT_EQ(*calls, Strings{"didLoad"});
 }
 
 TEST_F(RewardVideoAdTest, AdReleasedBeforeTheReplyHearsNothing) {
