@@ -19,5 +19,7 @@ int pageCommand(const Args& args);
 extern const char* const kPageUsage;
 int navCommand(const Args& args);
 extern const char* const kNavUsage;
+int bridgeCommand(const Args& args);
+extern const char* const kBridgeUsage;
 
 }  // namespace qvadctl

@@ -20,6 +20,8 @@ const Command kCommands[] = {
     {"reply", "run the request manager's reply handling on a body", qvadctl::replyCommand, &qvadctl::kReplyUsage},
     {"page", "print the web container's page options read from a URL", qvadctl::pageCommand, &qvadctl::kPageUsage},
     {"nav", "run the web container's navigation policy on one URL", qvadctl::navCommand, &qvadctl::kNavUsage},
+    {"bridge", "decode page messages and build the bridge's reply scripts", qvadctl::bridgeCommand,
+     &qvadctl::kBridgeUsage},
 };
 
 void printHelp(FILE* out) {
