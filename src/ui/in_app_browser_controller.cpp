@@ -1,5 +1,6 @@
 #include "ui/in_app_browser_controller.h"
 
+#include "platform/toolkit/label.h"
 #include "ui/screen_metrics.h"
 
 namespace qvad {
@@ -15,6 +16,17 @@ const char* dismissTitle(InAppBrowserDismissButtonStyle style) {
       break;
   }
   return "Done";
+}
+
+// The address's host, as a browser's bar shows it ("" when there is none).
+std::string hostOf(const std::string& url) {
+  auto start = url.find("://");
+  if (start == std::string::npos) return {};
+  start += 3;
+  auto end = url.find_first_of("/?#", start);
+  std::string host = url.substr(start, end == std::string::npos ? std::string::npos : end - start);
+  if (auto at = host.rfind('@'); at != std::string::npos) host.erase(0, at + 1);  // never show credentials
+  return host;
 }
 
 }  // namespace
@@ -33,7 +45,7 @@ std::shared_ptr<Button> InAppBrowserController::dismissButton() {
   return dismissButton_;
 }
 
-std::shared_ptr<View> InAppBrowserController::webView() {
+std::shared_ptr<WebView> InAppBrowserController::webView() {
   view();
   return webView_;
 }
@@ -54,9 +66,17 @@ void InAppBrowserController::viewDidLoad() {
   });
   bar->addSubview(dismissButton_);
 
-  webView_ = View::make(Rect{0, bar->frame().maxY(), b.width(), b.height() - bar->frame().maxY()});
+  auto address = View::make<Label>(Rect{88, barTop + 7, b.width() - 176, 30});
+  address->setText(hostOf(url_));
+  address->setFont(Font::boldSystemFont(15));
+  address->setTextAlignment(TextAlignment::center);
+  bar->addSubview(address);
+
+  webView_ = makeWebView(Rect{0, bar->frame().maxY(), b.width(), b.height() - bar->frame().maxY()},
+                         WebViewConfiguration{});
   webView_->setBackgroundColor(Color::white());
   root->addSubview(webView_);
+  webView_->load(WebRequest(url_));
 }
 
 void InAppBrowserController::onDismiss() {

@@ -1,5 +1,6 @@
 // The in-app browser: a full-screen controller with a bar holding a dismiss button and
-// a web view below it that loads one web address. Main thread only.
+// a web view below it, made through the platform's web view factory, that loads one web
+// address when the view loads. Main thread only.
 //
 // The dismiss button reports to the delegate (held weakly), which closes the browser;
 // without a delegate the browser dismisses itself.
@@ -10,6 +11,7 @@
 
 #include "platform/toolkit/button.h"
 #include "platform/toolkit/view_controller.h"
+#include "platform/web_view.h"
 
 namespace qvad {
 
@@ -38,9 +40,9 @@ class InAppBrowserController : public ViewController {
   std::shared_ptr<InAppBrowserDelegate> delegate() const { return delegate_.lock(); }
   void setDelegate(std::weak_ptr<InAppBrowserDelegate> delegate) { delegate_ = std::move(delegate); }
 
-  /// The dismiss button and the page's view (loading the root view if needed).
+  /// The dismiss button and the page (loading the root view, and so the page, if needed).
   std::shared_ptr<Button> dismissButton();
-  std::shared_ptr<View> webView();
+  std::shared_ptr<WebView> webView();
 
   const char* className() const override { return "InAppBrowserController"; }
 
@@ -54,7 +56,7 @@ class InAppBrowserController : public ViewController {
   InAppBrowserDismissButtonStyle dismissStyle_ = InAppBrowserDismissButtonStyle::done;
   std::weak_ptr<InAppBrowserDelegate> delegate_;
   std::shared_ptr<Button> dismissButton_;
-  std::shared_ptr<View> webView_;
+  std::shared_ptr<WebView> webView_;
 };
 
 }  // namespace qvad

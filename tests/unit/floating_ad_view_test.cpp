@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 
 #include "platform/toolkit/image.h"
 #include "sdk/qv_inter_active_ad_view.h"
 #include "support/fake_http_session.h"
+#include "support/gif_writer.h"
 #include "support/toolkit_fixture.h"
 #include "ui/open_sfvc_manager.h"
 
@@ -24,6 +26,10 @@ struct Calls {
 
 class FloatingAdViewTest : public testing::ToolkitTest {
  protected:
+  void SetUp() override {
+    ToolkitTest::SetUp();
+    std::remove(QvGIFView::cachePath(*kAd.imageUrl).c_str());  // every test downloads afresh
+  }
   void TearDown() override {
     // Finish the downloads and tracking fetches this test started.
     while (session->pending()) session->replyBody("", 200);
@@ -39,14 +45,15 @@ class FloatingAdViewTest : public testing::ToolkitTest {
                ? std::dynamic_pointer_cast<QvInterActiveAdView>(container->subviews().back())
                : nullptr;
   }
-  // Answers the badge's GIF download, which makes the badge visible.
-  void loadGIF() {
+  // Answers the badge's GIF download with a real GIF and waits (real time: decoding
+  // runs on a worker) until the badge shows.
+  void loadGIF(const View& badge) {
     auto reqs = session->requests();
     const std::size_t done = reqs.size() - session->pending();
     for (std::size_t i = done; i < reqs.size(); ++i) {
       if (reqs[i].url == *kAd.imageUrl) {
-        session->replyBody("GIF89a", 200, i - done);
-        runUntilIdle();
+        session->replyBody(testing::makeBadgeGif(20, 2), 200, i - done);
+        EXPECT_TRUE(queue().runUntil([&] { return !badge.isHidden(); }, 20));
         return;
       }
     }
@@ -96,7 +103,7 @@ TEST_F(FloatingAdViewTest, BadgeIsHiddenUntilItsGIFHasLoadedWhileShowAndImpressi
   EXPECT_EQ(calls.show, 1);
   EXPECT_EQ(requestsTo(*kAd.reportImplUrl), 1u);
   EXPECT_EQ(requestsTo(*kAd.imageUrl), 1u);
-  loadGIF();
+  loadGIF(*badge);
   EXPECT_FALSE(badge->isHidden());
 }
 
@@ -131,7 +138,7 @@ TEST_F(FloatingAdViewTest, ATapOpensTheLandingPageThenReportsTheClick) {
   auto root = std::make_shared<ViewController>();
   auto window = makeKeyWindow(root);
   auto badge = show({10, 40}, 1, root->view());
-  loadGIF();
+  loadGIF(*badge);
   EXPECT_TRUE(badge->gifView()->tap());
   auto browser = OpenSFVCManager::shared().safariViewController();
   ASSERT_TRUE(browser);

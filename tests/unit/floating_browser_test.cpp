@@ -2,6 +2,7 @@
 // waiting for a running transition, and closing through the dismiss button.
 #include <gtest/gtest.h>
 
+#include "platform/headless/scripted_web_view.h"
 #include "support/toolkit_fixture.h"
 #include "ui/open_sfvc_manager.h"
 
@@ -41,6 +42,10 @@ TEST_F(FloatingBrowserTest, IdleScreenGetsTheBrowserAtOnceOverFullScreenWithAClo
   EXPECT_EQ(browser->modalPresentationStyle(), ModalPresentationStyle::overFullScreen);
   EXPECT_EQ(browser->dismissButtonStyle(), InAppBrowserDismissButtonStyle::close);
   EXPECT_EQ(browser->dismissButton()->title(), "Close");
+  auto page = std::dynamic_pointer_cast<ScriptedWebView>(browser->webView());
+  ASSERT_TRUE(page);
+  ASSERT_EQ(page->loadCalls().size(), 1u);
+  EXPECT_EQ(page->loadCalls()[0].request.url, "https://example.com/landing");
   runFor(1);
   // Over full screen: the host's screen stays beneath the browser.
   EXPECT_EQ(root->view()->superview(), window);
@@ -92,15 +97,6 @@ TEST_F(FloatingBrowserTest, WithoutAScreenTheBrowserIsMadeButNotShown) {
   Application::shared().setKeyWindow(nullptr);
   EXPECT_TRUE(opener->openURLWithSafariViewController("https://example.com/a"));
   ASSERT_TRUE(opener->safariViewController());
-  EXPECT_FALSE(root->presentedViewController());
-}
-
-TEST_F(FloatingBrowserTest, ABrowserWithoutDelegateClosesItself) {
-  auto browser = std::make_shared<InAppBrowserController>("https://example.com/a");
-  root->present(browser, false);
-  runUntilIdle();
-  EXPECT_TRUE(browser->dismissButton()->tap());
-  runFor(1);
   EXPECT_FALSE(root->presentedViewController());
 }
 

@@ -21,5 +21,7 @@ int navCommand(const Args& args);
 extern const char* const kNavUsage;
 int bridgeCommand(const Args& args);
 extern const char* const kBridgeUsage;
+int gifCommand(const Args& args);
+extern const char* const kGifUsage;
 
 }  // namespace qvadctl

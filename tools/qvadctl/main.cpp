@@ -22,6 +22,7 @@ const Command kCommands[] = {
     {"nav", "run the web container's navigation policy on one URL", qvadctl::navCommand, &qvadctl::kNavUsage},
     {"bridge", "decode page messages and build the bridge's reply scripts", qvadctl::bridgeCommand,
      &qvadctl::kBridgeUsage},
+    {"gif", "decode a GIF as the GIF player does", qvadctl::gifCommand, &qvadctl::kGifUsage},
 };
 
 void printHelp(FILE* out) {
