@@ -43,10 +43,13 @@ class FinishCounter final : public qvad::HttpSession {
   std::shared_ptr<qvad::HttpSession> inner_;
 };
 
+// Distinct URLs (the tracker's memory is per URL) over a few ad ids (the sandbox keeps
+// at most 1,000 of them).
 std::vector<std::string> trackingURLs(int round) {
   std::vector<std::string> urls;
   for (int i = 0; i < kUrls; ++i)
-    urls.push_back(sandbox->baseURL() + "/track/impl?ad=bench-" + std::to_string(round) + "-" + std::to_string(i % 500));
+    urls.push_back(sandbox->baseURL() + "/track/impl?ad=bench-" + std::to_string(i % 100) + "&n=" +
+                   std::to_string(round) + "-" + std::to_string(i));
   return urls;
 }
 
@@ -89,13 +92,18 @@ void BM_PlainCurlMulti_1000URLs(benchmark::State& state) {
     }
     int running = 1;
     int ok = 0;
+    std::string firstError;
     while (running) {
       curl_multi_perform(multi, &running);
       int left = 0;
       while (CURLMsg* m = curl_multi_info_read(multi, &left)) {
         long status = 0;
         curl_easy_getinfo(m->easy_handle, CURLINFO_RESPONSE_CODE, &status);
-        if (m->msg == CURLMSG_DONE && m->data.result == CURLE_OK && status / 100 == 2) ++ok;
+        if (m->msg == CURLMSG_DONE && m->data.result == CURLE_OK && status / 100 == 2) {
+          ++ok;
+        } else if (m->msg == CURLMSG_DONE && firstError.empty()) {
+          firstError = std::string(curl_easy_strerror(m->data.result)) + " status " + std::to_string(status);
+        }
       }
       if (running) curl_multi_poll(multi, nullptr, 0, 1000, nullptr);
     }
@@ -104,7 +112,10 @@ void BM_PlainCurlMulti_1000URLs(benchmark::State& state) {
       curl_easy_cleanup(e);
     }
     curl_multi_cleanup(multi);
-    if (ok != kUrls) state.SkipWithError("some plain fetches failed");
+    if (ok != kUrls) {
+      std::fprintf(stderr, "plain loop: %d of %d failed, first: %s\n", kUrls - ok, kUrls, firstError.c_str());
+      state.SkipWithError("some plain fetches failed");
+    }
   }
   state.counters["urls"] = kUrls;
 }

@@ -42,6 +42,9 @@ void TrackingCounter::install(httplib::Server& svr) {
   for (const char* kind : {"impl", "click"}) {
     svr.Get(std::string("/track/") + kind, [this, kind](const httplib::Request& req, httplib::Response& res) {
       res.status = hit(kind, req.get_param_value("ad"));
+      // A tracking hit is one request: free the server's thread for the next client
+      // rather than hold it for a keep-alive that never comes.
+      res.set_header("Connection", "close");
       if (res.status == 400) res.set_content("{\"error\":\"missing, long or too many ad ids\"}", "application/json");
     });
   }

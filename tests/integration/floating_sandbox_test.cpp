@@ -45,6 +45,9 @@ class FloatingSandboxTest : public ::testing::Test {
   void TearDown() override {
     queue().runFor(1);
     Application::shared().setKeyWindow(nullptr);
+    // A fresh session for the next test: the old one's connections and TLS state are
+    // released now, not during the process's exit after the TLS library has gone.
+    HttpSession::install(nullptr);
     QvConfiguration::setApiBaseURL("");
     QvConfiguration::setCAFile("");
   }
