@@ -119,12 +119,5 @@ TEST_F(WebContainerNavigationTest, NewWindowsLoadInPlace) {
   EXPECT_EQ(lastLoadedURL(*c), "https://ads.example/frame");
 }
 
-TEST_F(WebContainerNavigationTest, ResponsesAreAllowed) {
-  auto c = shownPage();
-  auto answers = page(*c).decidePolicy(NavigationResponse{"https://ads.example/x", 404, "text/html", true, true});
-  ASSERT_TRUE(answers->answered());
-  EXPECT_EQ(answers->value(), NavigationResponsePolicy::allow);
-}
-
 }  // namespace
 }  // namespace qvad::testing
