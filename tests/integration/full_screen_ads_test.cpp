@@ -8,6 +8,7 @@
 #include "qvad/qv_interstitial_ad.h"
 #include "qvad/qv_reward_video_ad.h"
 #include "sdk/qv_inter_active_ad_manager_internal.h"
+#include "support/recording_ad_delegates.h"
 #include "support/sandbox_process.h"
 #include "support/web_container_fixture.h"
 
@@ -71,20 +72,7 @@ class FullScreenAdsTest : public WebContainerTest {
 SandboxProcess* FullScreenAdsTest::sandbox_ = nullptr;
 
 TEST_F(FullScreenAdsTest, RewardVideoFromLoadToClose) {
-  auto note = [calls = calls](std::string s) { calls->push_back(std::move(s)); };
-  auto delegate = std::make_shared<QvRewardVideoAdDelegate>();
-  delegate->rewardedVideoAdDidLoad = [note](QvRewardVideoAd&) { note("didLoad"); };
-  delegate->rewardedVideoAdDidFailWithError = [note](QvRewardVideoAd&, const QvError& e) {
-    note("didFail " + std::to_string(*e.errorCode));
-  };
-  delegate->rewardedVideoAdDeginShow = [note](QvRewardVideoAd&) { note("deginShow"); };
-  delegate->rewardedVideoAdDidShow = [note](QvRewardVideoAd&, const std::optional<QvError>& e) {
-    note(e ? "didShowFailed" : "didShow");
-  };
-  delegate->rewardedVideoAdComplete = [note](QvRewardVideoAd&) { note("complete"); };
-  delegate->rewardedVideoAdDidClick = [note](QvRewardVideoAd&) { note("didClick"); };
-  delegate->rewardedVideoAdWillClose = [note](QvRewardVideoAd&) { note("willClose"); };
-  delegate->rewardedVideoAdDidClose = [note](QvRewardVideoAd&) { note("didClose"); };
+  auto delegate = recordingRewardDelegate(calls);
   auto ad = QvRewardVideoAd::create("reward-1");
   ad->setDelegate(delegate);
   ad->loadAD();
@@ -122,19 +110,7 @@ TEST_F(FullScreenAdsTest, RewardVideoFromLoadToClose) {
 }
 
 TEST_F(FullScreenAdsTest, InterstitialFromLoadToClose) {
-  auto note = [calls = calls](std::string s) { calls->push_back(std::move(s)); };
-  auto delegate = std::make_shared<QvInterstitialAdDelegate>();
-  delegate->interstitialAdDidLoad = [note](QvInterstitialAd&) { note("didLoad"); };
-  delegate->interstitialAdDidFailWithError = [note](QvInterstitialAd&, const QvError& e) {
-    note("didFail " + std::to_string(*e.errorCode));
-  };
-  delegate->interstitialAdBeginShow = [note](QvInterstitialAd&) { note("beginShow"); };
-  delegate->interstitialAdDidShow = [note](QvInterstitialAd&, const std::optional<QvError>& e) {
-    note(e ? "didShowFailed" : "didShow");
-  };
-  delegate->interstitialAdDidClick = [note](QvInterstitialAd&) { note("didClick"); };
-  delegate->interstitialAdWillClose = [note](QvInterstitialAd&) { note("willClose"); };
-  delegate->interstitialAdDidClose = [note](QvInterstitialAd&) { note("didClose"); };
+  auto delegate = recordingInterstitialDelegate(calls);
   auto ad = QvInterstitialAd::create();
   ad->setPlacementId("interstitial-1");
   ad->setDelegate(delegate);

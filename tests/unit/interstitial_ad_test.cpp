@@ -4,6 +4,7 @@
 
 #include "net/text_utils.h"
 #include "support/fake_http_session.h"
+#include "support/recording_ad_delegates.h"
 #include "support/web_container_fixture.h"
 
 namespace qvad::testing {
@@ -15,24 +16,12 @@ class InterstitialAdTest : public WebContainerTest {
  protected:
   void SetUp() override {
     WebContainerTest::SetUp();
-    auto note = [calls = calls](std::string s) { calls->push_back(std::move(s)); };
-    delegate->interstitialAdDidLoad = [note](QvInterstitialAd&) { note("didLoad"); };
-    delegate->interstitialAdDidFailWithError = [note](QvInterstitialAd&, const QvError& e) {
-      note("didFail " + std::to_string(*e.errorCode));
-    };
-    delegate->interstitialAdBeginShow = [note](QvInterstitialAd&) { note("beginShow"); };
-    delegate->interstitialAdDidShow = [note](QvInterstitialAd&, const std::optional<QvError>& e) {
-      note(e ? "didShow " + std::to_string(*e->errorCode) + " " + *e->errorDescription : "didShow");
-    };
-    delegate->interstitialAdDidClose = [note](QvInterstitialAd&) { note("didClose"); };
-    delegate->interstitialAdWillClose = [note](QvInterstitialAd&) { note("willClose"); };
-    delegate->interstitialAdDidClick = [note](QvInterstitialAd&) { note("didClick"); };
     ad->setDelegate(delegate);
   }
 
   ScopedFakeSession session;
   std::shared_ptr<Strings> calls = std::make_shared<Strings>();
-  std::shared_ptr<QvInterstitialAdDelegate> delegate = std::make_shared<QvInterstitialAdDelegate>();
+  std::shared_ptr<QvInterstitialAdDelegate> delegate = recordingInterstitialDelegate(calls);
   std::shared_ptr<QvInterstitialAd> ad = QvInterstitialAd::create();
 };
 
@@ -69,7 +58,7 @@ TEST_F(InterstitialAdTest, PlacementAndFailures) {
   session->replyBody(R"({"code":4003,"msg":"bad signature"})");
   runUntilIdle();
   ad->showAd(host, false);
-  EXPECT_EQ(*calls, Strings{"didFail 4003"});
+  EXPECT_EQ(*calls, Strings{"didFail 4003 bad signature"});
   EXPECT_FALSE(host->presentedViewController());
 }
 

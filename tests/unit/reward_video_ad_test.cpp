@@ -6,30 +6,13 @@
 
 #include "net/text_utils.h"
 #include "support/fake_http_session.h"
+#include "support/recording_ad_delegates.h"
 #include "support/web_container_fixture.h"
 
 namespace qvad::testing {
 namespace {
 
 using Strings = std::vector<std::string>;
-
-std::shared_ptr<QvRewardVideoAdDelegate> recordingDelegate(std::shared_ptr<Strings> calls) {
-  auto d = std::make_shared<QvRewardVideoAdDelegate>();
-  auto note = [calls](std::string s) { calls->push_back(std::move(s)); };
-  d->rewardedVideoAdDidLoad = [note](QvRewardVideoAd&) { note("didLoad"); };
-  d->rewardedVideoAdDidFailWithError = [note](QvRewardVideoAd&, const QvError& e) {
-    note("didFail " + std::to_string(*e.errorCode) + " " + *e.errorDescription);
-  };
-  d->rewardedVideoAdWillClose = [note](QvRewardVideoAd&) { note("willClose"); };
-  d->rewardedVideoAdDidClose = [note](QvRewardVideoAd&) { note("didClose"); };
-  d->rewardedVideoAdDeginShow = [note](QvRewardVideoAd&) { note("deginShow"); };
-  d->rewardedVideoAdDidShow = [note](QvRewardVideoAd&, const std::optional<QvError>& e) {
-    note(e ? "didShow " + std::to_string(*e->errorCode) + " " + *e->errorDescription : "didShow");
-  };
-  d->rewardedVideoAdDidClick = [note](QvRewardVideoAd&) { note("didClick"); };
-  d->rewardedVideoAdComplete = [note](QvRewardVideoAd&) { note("complete"); };
-  return d;
-}
 
 class RewardVideoAdTest : public WebContainerTest {
  protected:
@@ -55,7 +38,7 @@ class RewardVideoAdTest : public WebContainerTest {
 
   ScopedFakeSession session;
   std::shared_ptr<Strings> calls = std::make_shared<Strings>();
-  std::shared_ptr<QvRewardVideoAdDelegate> delegate = recordingDelegate(calls);
+  std::shared_ptr<QvRewardVideoAdDelegate> delegate = recordingRewardDelegate(calls);
   std::shared_ptr<QvRewardVideoAd> ad;
 };
 
@@ -144,7 +127,7 @@ TEST_F(RewardVideoAdTest, ReleasedDelegateOrAdHearsNothingMore) {
   pageEvent(*c, "adDidClick");
   EXPECT_EQ(*calls, (Strings{"didLoad", "deginShow"}));
 
-  ad->setDelegate(delegate = recordingDelegate(calls));
+  ad->setDelegate(delegate = recordingRewardDelegate(calls));
   std::weak_ptr<QvRewardVideoAd> weakAd = ad;
   ad.reset();
   EXPECT_TRUE(weakAd.expired());  // the container does not keep the ad
