@@ -223,15 +223,18 @@ void BaseWKWebViewController::observeValue(WebViewProperty property) {
 void BaseWKWebViewController::registerApplicationNotifications() {
   auto weak = weakSelf();
   auto& center = NotificationCenter::defaultCenter();
-  notificationObservers_.push_back(center.addObserver(kApplicationWillEnterForegroundNotification, [weak](const Notification&) {
-    if (auto self = weak.lock()) self->tryFinishCallBack();
-  }));
-  notificationObservers_.push_back(center.addObserver(kApplicationDidBecomeActiveNotification, [weak](const Notification&) {
-    if (auto self = weak.lock()) self->becomeActive();
-  }));
-  notificationObservers_.push_back(center.addObserver(kApplicationWillResignActiveNotification, [weak](const Notification&) {
-    if (auto self = weak.lock()) self->resignActive();
-  }));
+  notificationObservers_.push_back(
+      center.addObserver(kApplicationWillEnterForegroundNotification, [weak](const Notification&) {
+        if (auto self = weak.lock()) self->tryFinishCallBack();
+      }));
+  notificationObservers_.push_back(
+      center.addObserver(kApplicationDidBecomeActiveNotification, [weak](const Notification&) {
+        if (auto self = weak.lock()) self->becomeActive();
+      }));
+  notificationObservers_.push_back(
+      center.addObserver(kApplicationWillResignActiveNotification, [weak](const Notification&) {
+        if (auto self = weak.lock()) self->resignActive();
+      }));
 }
 
 void BaseWKWebViewController::tryFinishCallBack() {

@@ -34,7 +34,9 @@ std::optional<double> readDecimal(const std::string& text) {
   return v;
 }
 
-NavigationDecision cancelWith(NavigationEffect effect) { return {NavigationActionPolicy::cancel, effect, std::nullopt}; }
+NavigationDecision cancelWith(NavigationEffect effect) {
+  return {NavigationActionPolicy::cancel, effect, std::nullopt};
+}
 
 }  // namespace
 

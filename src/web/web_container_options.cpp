@@ -10,15 +10,17 @@ namespace qvad {
 
 namespace {
 
-bool isHexDigit(char c) {
-  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-}
+bool isHexDigit(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
 
-bool isAsciiAlnum(unsigned char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+bool isAsciiAlnum(unsigned char c) {
+  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
 
 bool isQueryAllowed(unsigned char c) { return isAsciiAlnum(c) || (c != 0 && std::strchr("!$&'()*+,-./:;=?@_~", c)); }
 
-bool isURLCharacter(unsigned char c) { return isAsciiAlnum(c) || (c != 0 && std::strchr("-._~:/?#[]@!$&'()*+,;=%", c)); }
+bool isURLCharacter(unsigned char c) {
+  return isAsciiAlnum(c) || (c != 0 && std::strchr("-._~:/?#[]@!$&'()*+,;=%", c));
+}
 
 // An option applies only when its value is an integer; true when above zero.
 void applyFlag(const std::map<std::string, std::string>& params, const char* key, bool& field) {

@@ -57,8 +57,9 @@ TEST(NavigationPolicy, ContainerURLsOpenANestedContainerWhateverTheNavigation) {
 
 TEST(NavigationPolicy, StoreLinksWithAnIdOpenTheSheet) {
   OS os;
-  for (const char* url : {"itms-apps://itunes.apple.com/app/id12345", "https://itunes.apple.com/cn/app/id12345?mt=8",
-                          "https://apps.apple.com/us/app/some-game/id12345", "itms-apps://apps.apple.com/app/id12345/"}) {
+  for (const char* url :
+       {"itms-apps://itunes.apple.com/app/id12345", "https://itunes.apple.com/cn/app/id12345?mt=8",
+        "https://apps.apple.com/us/app/some-game/id12345", "itms-apps://apps.apple.com/app/id12345/"}) {
     auto d = decide(url, os, true);
     EXPECT_EQ(d, (NavigationDecision{Policy::cancel, Effect::store, 12345.0})) << url;
   }

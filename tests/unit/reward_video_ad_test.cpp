@@ -56,7 +56,8 @@ TEST_F(RewardVideoAdTest, LoadQueriesThePlacementAndShowReportsEveryEventInOrder
   auto c = showAndWait();
   ASSERT_TRUE(c);
   EXPECT_EQ(lastLoadedURL(*c), "https://ads.example/reward.html");
-  for (const char* e : {"adDidShow", "adDidClick", "rewardedVideoAdComplete", "rewardedVideoAdComplete", "adBeginShow", ""})
+  for (const char* e :
+       {"adDidShow", "adDidClick", "rewardedVideoAdComplete", "rewardedVideoAdComplete", "adBeginShow", ""})
     pageEvent(*c, e);
   page(*c).postMessage("tavro", bridgeMessage("pageClose"));
   runUntilIdle();
