@@ -35,6 +35,16 @@ class UrlOpener {
   static ServiceSlot<UrlOpener>& slot();
 };
 
+/// Headless opener that answers every URL the same way: the answer tests and tools set.
+class AnsweringUrlOpener final : public UrlOpener {
+ public:
+  explicit AnsweringUrlOpener(bool answer) : answer_(answer) {}
+  bool open(const std::string&) override { return answer_; }
+
+ private:
+  bool answer_;
+};
+
 enum class ApplicationState { active, inactive, background };
 enum class NotificationAuthorization { notDetermined, denied, authorized };
 
@@ -54,6 +64,9 @@ class Application {
   /// Hands `url` to the installed UrlOpener; `completion` (may be empty) hears whether
   /// it was taken, on the next turn of the main loop.
   void openURL(const std::string& url, std::function<void(bool)> completion = {});
+  /// The same hand-over, answering at once whether the URL was taken (a navigation
+  /// decision cannot wait for the next turn of the loop).
+  bool openURLNow(const std::string& url);
   /// Every URL handed to the opener, oldest first (diagnostics and tests).
   const std::vector<std::string>& openedURLs() const { return opened_; }
   void clearOpenedURLs() { opened_.clear(); }
