@@ -15,4 +15,7 @@ extern const char* const kSignUsage;
 int replyCommand(const Args& args);
 extern const char* const kReplyUsage;
 
+int bridgeCommand(const Args& args);
+extern const char* const kBridgeUsage;
+
 }  // namespace qvadctl

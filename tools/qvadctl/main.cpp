@@ -18,6 +18,8 @@ struct Command {
 const Command kCommands[] = {
     {"sign", "build and sign a request URL as the library does", qvadctl::signCommand, &qvadctl::kSignUsage},
     {"reply", "run the request manager's reply handling on a body", qvadctl::replyCommand, &qvadctl::kReplyUsage},
+    {"bridge", "decode page messages and build the bridge's reply scripts", qvadctl::bridgeCommand,
+     &qvadctl::kBridgeUsage},
 };
 
 void printHelp(FILE* out) {
