@@ -7,6 +7,7 @@
 #include <gtk/gtk.h>
 #include <httplib.h>
 
+#include <atomic>
 #include <condition_variable>
 #include <functional>
 #include <map>
@@ -43,12 +44,20 @@ class LoopbackPages {
       }
       res.set_content(it->second.body, it->second.type);
     });
+    // No idle connection to wait for at the end (the engine also opens some ahead of use).
+    server_.set_keep_alive_max_count(1);
+    server_.set_read_timeout(0, 300000);
     port_ = server_.bind_to_any_port("127.0.0.1");
     // The socket listens from here on: connections wait in its backlog until the thread
     // accepts them, so nothing needs to wait for the thread to start.
-    thread_ = std::thread([this] { server_.listen_after_bind(); });
+    thread_ = std::thread([this] {
+      server_.listen_after_bind();
+      listenEnded_ = true;
+    });
   }
   ~LoopbackPages() {
+    // stop() only ends a server whose accept loop runs already.
+    while (!server_.is_running() && !listenEnded_) std::this_thread::yield();
     {
       std::lock_guard lock(mu_);
       stopping_ = true;
@@ -74,6 +83,7 @@ class LoopbackPages {
   bool stopping_ = false;
   std::map<std::string, Page> pages_;
   int port_ = 0;
+  std::atomic<bool> listenEnded_{false};
   std::thread thread_;
 };
 

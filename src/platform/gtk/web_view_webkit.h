@@ -74,6 +74,7 @@ class GtkWebView final : public WebView {
 
   ::WebKitWebView* view_ = nullptr;
   void* contentManager_ = nullptr;  // WebKitUserContentManager*, one per web view
+  void* cancellable_ = nullptr;     // GCancellable* of the scripts still running
   std::set<std::string> engineHandlerNames_;
   NavigationId nextNavigation_ = 1;
   NavigationId pendingNavigation_ = 0;  // handed out by a load call, not started yet
