@@ -46,7 +46,7 @@ class LoopbackPages {
     });
     // No idle connection to wait for at the end (the engine also opens some ahead of use).
     server_.set_keep_alive_max_count(1);
-    server_.set_read_timeout(0, 300000);
+    server_.set_keep_alive_timeout(1);
     port_ = server_.bind_to_any_port("127.0.0.1");
     // The socket listens from here on: connections wait in its backlog until the thread
     // accepts them, so nothing needs to wait for the thread to start.
