@@ -184,6 +184,21 @@ TEST_F(EngineTest, ScriptPanelsNewWindowsAndScriptResultsGoThroughTheDelegates) 
   ASSERT_TRUE(results[2].second.has_value());
   EXPECT_EQ(results[2].second->code, WebViewError::javaScriptError);
   EXPECT_EQ(results[3].first, nlohmann::json("panels"));
+
+  // A handler removed from the content controller is gone from the next page.
+  view->configuration().userContentController->removeScriptMessageHandler("probe");
+  NavigationId next = view->loadHTMLString("<title>next</title>", "http://127.0.0.1/next");
+  ASSERT_TRUE(runUntil([&] { return delegate->has("finish " + std::to_string(next)); }));
+  std::optional<nlohmann::json> type;
+  bool done = false;
+  view->evaluateJavaScript("typeof (window.webkit && window.webkit.messageHandlers.probe)",
+                           [&](std::optional<nlohmann::json> r, std::optional<PlatformError> e) {
+                             done = true;
+                             type = r;
+                             if (e) ADD_FAILURE() << e->localizedDescription;
+                           });
+  ASSERT_TRUE(runUntil([&] { return done; }));
+  EXPECT_EQ(type, nlohmann::json("undefined"));
 }
 
 TEST_F(EngineTest, AnswersGivenAfterTheWebViewIsGoneAreDropped) {
@@ -251,6 +266,14 @@ TEST_F(EngineTest, NativeWidgetFollowsItsViewsFrameAndScreenPresence) {
   view->removeFromSuperview();  // out of the window (its controller left the screen)
   view->placeNativeWidget(layer);
   EXPECT_FALSE(gtk_widget_get_visible(view->widget()));
+}
+
+TEST_F(EngineTest, SharedCacheSettingsReachTheEngine) {
+  applyWebCacheCapacities(0, 0);
+  EXPECT_EQ(webkit_web_context_get_cache_model(webkit_web_context_get_default()), WEBKIT_CACHE_MODEL_DOCUMENT_VIEWER);
+  removeAllWebCachedResponses();
+  applyWebCacheCapacities(20971520, 20971520);
+  EXPECT_EQ(webkit_web_context_get_cache_model(webkit_web_context_get_default()), WEBKIT_CACHE_MODEL_WEB_BROWSER);
 }
 
 GError* error(GQuark domain, int code) { return g_error_new_literal(domain, code, "engine text"); }

@@ -415,7 +415,7 @@ void GtkWebView::syncScriptMessageHandlers() {
       ++it;
       continue;
     }
-    g_signal_handlers_disconnect_matched(manager, GSignalMatchType(G_SIGNAL_MATCH_FUNC | G_SIGNAL_MATCH_DETAIL),
+    g_signal_handlers_disconnect_matched(manager, GSignalMatchType(G_SIGNAL_MATCH_ID | G_SIGNAL_MATCH_DETAIL | G_SIGNAL_MATCH_FUNC),
                                          g_signal_lookup("script-message-received", G_OBJECT_TYPE(manager)),
                                          g_quark_from_string(it->c_str()), nullptr,
                                          reinterpret_cast<gpointer>(Signals::scriptMessage), nullptr);
@@ -436,6 +436,7 @@ NavigationId GtkWebView::beginNavigation() {
   syncScriptMessageHandlers();
   pendingNavigation_ = nextNavigation_++;
   timedOut_ = false;
+  committed_ = false;  // the time-out watches the new load, not the page shown
   return pendingNavigation_;
 }
 
@@ -590,6 +591,19 @@ PlatformError webKitLoadError(const GError* error, bool timedOut, bool tlsFailur
   if (error->domain == G_RESOLVER_ERROR) return url(URLError::cannotFindHost);
   if (error->domain == G_TLS_ERROR) return url(URLError::secureConnectionFailed);
   return url(URLError::unknown);
+}
+
+void applyWebCacheCapacities(std::uint64_t memoryBytes, std::uint64_t diskBytes) {
+  webkit_web_context_set_cache_model(sharedContext(), memoryBytes == 0 && diskBytes == 0
+                                                          ? WEBKIT_CACHE_MODEL_DOCUMENT_VIEWER
+                                                          : WEBKIT_CACHE_MODEL_WEB_BROWSER);
+}
+
+void removeAllWebCachedResponses() {
+  WebKitWebsiteDataManager* data = webkit_web_context_get_website_data_manager(sharedContext());
+  webkit_website_data_manager_clear(
+      data, static_cast<WebKitWebsiteDataTypes>(WEBKIT_WEBSITE_DATA_MEMORY_CACHE | WEBKIT_WEBSITE_DATA_DISK_CACHE), 0,
+      nullptr, nullptr, nullptr);
 }
 
 std::shared_ptr<WebView> makeGtkWebView(Rect frame, WebViewConfiguration configuration) {

@@ -15,6 +15,7 @@
 // a window.open() call (reported unspecified).
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <set>
@@ -97,6 +98,14 @@ class GtkWebView final : public WebView {
 /// our URL-loading table. `timedOut` marks a load we stopped at its request's time-out;
 /// `tlsFailure` one whose certificate the engine refused.
 PlatformError webKitLoadError(const GError* error, bool timedOut = false, bool tlsFailure = false);
+
+/// The shared cache settings applied to the engine, whose one cache serves every web view:
+/// with both capacities 0 it keeps no pages (the document-viewer model), otherwise it
+/// caches as a browser does (the engine sizes its caches itself). Main thread only.
+void applyWebCacheCapacities(std::uint64_t memoryBytes, std::uint64_t diskBytes);
+/// Empties the engine's memory and disk caches; the engine finishes this on its own
+/// threads. Main thread only.
+void removeAllWebCachedResponses();
 
 /// Makes a web view on the engine. Main thread only, GTK initialised.
 std::shared_ptr<WebView> makeGtkWebView(Rect frame, WebViewConfiguration configuration);
