@@ -2,6 +2,7 @@
 // (and TLS sessions) are reused across requests. The worker is started on the first
 // task and joined when the session is destroyed, at the latest at process exit.
 #include <curl/curl.h>
+#include <openssl/ssl.h>
 
 #include <cctype>
 #include <cerrno>
@@ -249,6 +250,11 @@ bool isHex(char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; }
 }  // namespace
 
 ServiceSlot<HttpSession>& HttpSession::slot() {
+  // OpenSSL tears itself down from an exit handler registered at its first use. Using
+  // it before the slot exists puts that handler ahead, so it runs after the slot's
+  // destructor, not before: the session must release its TLS state into a live OpenSSL.
+  static const bool tlsReady = OPENSSL_init_ssl(0, nullptr) == 1;
+  (void)tlsReady;
   // Destroyed at exit, joining the worker; the main queue its completions post to is
   // never destroyed, so the order of the two does not matter.
   static ServiceSlot<HttpSession> slot("HTTP session", makeCurlSession);
