@@ -470,31 +470,19 @@ NavigationId GtkWebView::loadHTMLString(const std::string& html, const std::stri
   return id;
 }
 
-NavigationId GtkWebView::reload() {
-  if (!url()) return 0;
+NavigationId GtkWebView::engineStep(bool possible, void (*step)(::WebKitWebView*)) {
+  // Reload and history steps have no request of ours, so no time-out of ours either.
+  if (!possible) return 0;
   NavigationId id = beginNavigation();
   disarmTimeout();
-  webkit_web_view_reload(view_);
+  step(view_);
   return id;
 }
 
+NavigationId GtkWebView::reload() { return engineStep(url().has_value(), webkit_web_view_reload); }
 void GtkWebView::stopLoading() { webkit_web_view_stop_loading(view_); }
-
-NavigationId GtkWebView::goBack() {
-  if (!canGoBack()) return 0;
-  NavigationId id = beginNavigation();
-  disarmTimeout();
-  webkit_web_view_go_back(view_);
-  return id;
-}
-
-NavigationId GtkWebView::goForward() {
-  if (!canGoForward()) return 0;
-  NavigationId id = beginNavigation();
-  disarmTimeout();
-  webkit_web_view_go_forward(view_);
-  return id;
-}
+NavigationId GtkWebView::goBack() { return engineStep(canGoBack(), webkit_web_view_go_back); }
+NavigationId GtkWebView::goForward() { return engineStep(canGoForward(), webkit_web_view_go_forward); }
 
 bool GtkWebView::canGoBack() const { return webkit_web_view_can_go_back(view_); }
 bool GtkWebView::canGoForward() const { return webkit_web_view_can_go_forward(view_); }

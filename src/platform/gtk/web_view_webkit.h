@@ -5,10 +5,10 @@
 // handed on synchronously; decision and panel handlers may be answered later, and each
 // answers the engine once (later calls are ignored).
 //
-// Ownership: the object owns its GtkWidget (a WebKitWebView) and one engine content
-// manager of its own. Script, policy and panel callbacks hold the object weakly, so an
-// answer that comes after the web view is gone is dropped (a pending policy question is
-// then decided by the engine's default, which allows).
+// Ownership: the object owns its GtkWidget (the engine's view) and one engine content
+// manager of its own. Policy and panel handlers do not keep the web view alive; a policy
+// handler dropped without an answer cancels its navigation, a panel's dismisses the
+// panel. Scripts still running when the web view goes away complete with an error.
 //
 // What the engine does not tell: which frame started or is targeted by a navigation
 // (every action but a new-window one reports the main frame) and the window features of
@@ -69,6 +69,7 @@ class GtkWebView final : public WebView {
   friend struct Signals;
 
   NavigationId beginNavigation();
+  NavigationId engineStep(bool possible, void (*step)(::WebKitWebView*));
   void syncScriptMessageHandlers();
   void armTimeout(double seconds);
   void disarmTimeout();
