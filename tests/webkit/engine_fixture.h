@@ -25,7 +25,8 @@
 namespace qvad::test {
 
 /// An HTTP server on 127.0.0.1 with fixed pages. "/stall" holds its answer until the
-/// server stops, for loads that must not finish.
+/// server stops, for loads that must not finish; "/halfway" sends the start of a page
+/// and then holds the rest, for loads that commit but must not finish.
 class LoopbackPages {
  public:
   LoopbackPages() {
@@ -33,6 +34,17 @@ class LoopbackPages {
       std::unique_lock lock(mu_);
       cv_.wait(lock, [this] { return stopping_; });
       res.set_content("late", "text/plain");
+    });
+    // A page that starts to arrive and then stalls: the load commits but never finishes.
+    server_.Get("/halfway", [this](const httplib::Request&, httplib::Response& res) {
+      const std::string head = "<html><head><title>half</title></head><body>" + std::string(4096, ' ') + "<p>start";
+      res.set_content_provider(head.size() * 4, "text/html",
+                               [this, head](size_t offset, size_t, httplib::DataSink& sink) {
+                                 if (offset == 0) return sink.write(head.data(), head.size());
+                                 std::unique_lock lock(mu_);
+                                 cv_.wait(lock, [this] { return stopping_; });
+                                 return false;
+                               });
     });
     server_.Get(R"(/(.*))", [this](const httplib::Request& req, httplib::Response& res) {
       std::lock_guard lock(mu_);

@@ -118,6 +118,16 @@ TEST_F(EngineTest, FailedLoadsReportTheCodesTheContainerCompares) {
   ASSERT_TRUE(runUntil([&] { return !delegate->errors.empty(); }));
   EXPECT_EQ(delegate->events.back(), "failProvisional " + std::to_string(stopped) + " -999");
 
+  // Stopped after the page committed: a failure of the committed navigation. (A server
+  // of its own: the stalled answers above still hold threads of the first.)
+  LoopbackPages fresh;
+  delegate->errors.clear();
+  NavigationId halfway = view->load(fresh.url("/halfway"));
+  ASSERT_TRUE(runUntil([&] { return delegate->has("commit " + std::to_string(halfway)); }));
+  view->stopLoading();
+  ASSERT_TRUE(runUntil([&] { return !delegate->errors.empty(); }));
+  EXPECT_EQ(delegate->events.back(), "fail " + std::to_string(halfway) + " -999");
+
   // A scheme the engine cannot load, allowed by the policy: cannot show the URL.
   NavigationId shown = view->load(pages.url("/page"));
   ASSERT_TRUE(runUntil([&] { return delegate->has("finish " + std::to_string(shown)); }));
