@@ -7,7 +7,10 @@
 #include <map>
 #include <utility>
 
+#include "platform/dispatch.h"
 #include "platform/http_session.h"
+#include "platform/main_queue.h"
+#include "qvad/configuration.h"
 
 namespace qvad {
 
@@ -130,6 +133,34 @@ struct EvaluationCall {
   ScriptCompletionHandler handler;
 };
 
+// Whether `certificate` chains to a CA of `caFile` and names `host`. Reads the file:
+// call it off the main thread.
+bool trustedByCAFile(const std::string& caFile, GTlsCertificate* certificate, const std::string& host) {
+  GError* error = nullptr;
+  GTlsDatabase* database = g_tls_file_database_new(caFile.c_str(), &error);
+  if (!database) {
+    if (error) g_error_free(error);
+    return false;
+  }
+  GSocketConnectable* identity = g_network_address_new(host.c_str(), 443);
+  GTlsCertificateFlags flags =
+      g_tls_database_verify_chain(database, certificate, G_TLS_DATABASE_PURPOSE_AUTHENTICATE_SERVER, identity,
+                                  nullptr, G_TLS_DATABASE_VERIFY_NONE, nullptr, &error);
+  if (error) g_error_free(error);
+  g_object_unref(identity);
+  g_object_unref(database);
+  return !error && flags == 0;
+}
+
+std::string hostOf(const char* uri) {
+  if (!uri) return "";
+  GUri* parsed = g_uri_parse(uri, G_URI_FLAGS_NONE, nullptr);
+  if (!parsed) return "";
+  std::string host = g_uri_get_host(parsed) ? g_uri_get_host(parsed) : "";
+  g_uri_unref(parsed);
+  return host;
+}
+
 }  // namespace
 
 struct GtkWebView::Signals {
@@ -195,9 +226,44 @@ struct GtkWebView::Signals {
     return TRUE;  // handled: no engine error page replaces the failed one
   }
 
-  static gboolean tlsErrors(::WebKitWebView*, gchar*, GTlsCertificate*, GTlsCertificateFlags, gpointer data) {
-    static_cast<qvad::GtkWebView*>(data)->tlsFailure_ = true;
-    return FALSE;  // the load fails; load-failed reports it
+  // The engine trusts the system's CAs only. A CA the host configured (the sandbox's,
+  // for one) is honoured as the HTTP session honours it: the refused chain is verified
+  // against that file, and only a chain it vouches for, naming the host, is accepted for
+  // that host before the page loads again. Verification stays on throughout.
+  static gboolean tlsErrors(::WebKitWebView*, gchar* failingURI, GTlsCertificate* certificate,
+                            GTlsCertificateFlags, gpointer data) {
+    auto* self = static_cast<qvad::GtkWebView*>(data);
+    self->tlsFailure_ = true;
+    const std::string caFile = QvConfiguration::caFile();
+    const std::string host = hostOf(failingURI);
+    if (caFile.empty() || host.empty() || !certificate || !self->caCheckedHosts_.insert(host).second) {
+      return FALSE;  // the load fails; load-failed reports it
+    }
+    self->failureReported_ = true;  // the "finished" that follows belongs to the retry or the failure
+    const NavigationId navigation = self->currentNavigation_;
+    const std::string uri = failingURI;
+    std::weak_ptr<Responder> weak = self->weak_from_this();
+    g_object_ref(certificate);
+    GlobalQueue::async([=] {
+      const bool trusted = trustedByCAFile(caFile, certificate, host);
+      dispatchMain([=] {
+        auto view = std::static_pointer_cast<qvad::GtkWebView>(weak.lock());
+        if (view && view->currentNavigation_ == navigation) {
+          if (trusted) {
+            webkit_web_context_allow_tls_certificate_for_host(webkit_web_view_get_context(view->view_), certificate,
+                                                              host.c_str());
+            view->pendingNavigation_ = navigation;
+            webkit_web_view_load_uri(view->view_, uri.c_str());
+          } else if (auto delegate = view->navigationDelegate()) {
+            view->tlsFailure_ = false;
+            delegate->didFailProvisionalNavigation(*view, navigation,
+                                                   webKitLoadError(nullptr, false, /*tlsFailure=*/true));
+          }
+        }
+        g_object_unref(certificate);
+      });
+    });
+    return TRUE;  // no load-failed now: the check above decides
   }
 
   static NavigationAction actionOf(const qvad::GtkWebView& self, WebKitNavigationAction* engineAction,

@@ -85,6 +85,9 @@ class GtkWebView final : public WebView {
   bool failureReported_ = false;  // the engine sends "finished" after a failure too
   bool timedOut_ = false;
   bool tlsFailure_ = false;
+  // Hosts whose certificate was checked against the configured CA file once already:
+  // a second refusal is reported, never retried.
+  std::set<std::string> caCheckedHosts_;
   unsigned timeoutSource_ = 0;
   bool lastCanGoBack_ = false;
   GtkFixed* layer_ = nullptr;
