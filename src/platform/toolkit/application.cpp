@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <utility>
 
 #include "platform/main_queue.h"
 #include "platform/notification_center.h"
@@ -28,6 +29,16 @@ std::string schemeOf(const std::string& url) {
 Application& Application::shared() {
   static Application* app = new Application();  // lives for the process
   return *app;
+}
+
+void Application::setKeyWindow(std::shared_ptr<Window> window) {
+  if (window == keyWindow_) return;
+  auto old = std::exchange(keyWindow_, std::move(window));
+  auto current = keyWindow_;
+  auto& center = NotificationCenter::defaultCenter();
+  if (old) center.post(kWindowDidResignKeyNotification, old.get());
+  // An observer of the resignation that changed the key window again has posted for it.
+  if (current && keyWindow_ == current) center.post(kWindowDidBecomeKeyNotification, current.get());
 }
 
 bool Application::canOpenURL(const std::string& url) const {
