@@ -1,6 +1,7 @@
-// The library's main loop for hosts without a display. Completions and other
-// main-thread work of the library run inside these calls, on the calling thread,
-// which must be the thread that first used the library (or called bindToCurrentThread).
+// The library's main loop. Completions and other main-thread work of the library run
+// inside these calls, on the calling thread, which must be the main thread: the
+// process's first thread unless bindToCurrentThread() chose another. A desktop host
+// that runs its toolkit's own loop on the main thread needs none of these calls.
 #pragma once
 
 #include <functional>

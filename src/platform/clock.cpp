@@ -5,8 +5,9 @@
 #include <array>
 #include <chrono>
 #include <cstring>
-#include <mutex>
 #include <random>
+
+#include "platform/service_slot.h"
 
 namespace qvad {
 namespace {
@@ -44,46 +45,30 @@ class SystemRandom final : public RandomSource {
   }
 };
 
-std::mutex& servicesMutex() {
-  static std::mutex m;
-  return m;
-}
-
-std::shared_ptr<const Clock>& clockSlot() {
-  static std::shared_ptr<const Clock> c = std::make_shared<SystemClock>();
-  return c;
-}
-
-std::shared_ptr<RandomSource>& randomSlot() {
-  static std::shared_ptr<RandomSource> r = std::make_shared<SystemRandom>();
-  return r;
-}
+std::shared_ptr<const Clock> makeSystemClock() { return std::make_shared<SystemClock>(); }
+std::shared_ptr<RandomSource> makeSystemRandom() { return std::make_shared<SystemRandom>(); }
 
 }  // namespace
 
-std::shared_ptr<const Clock> Clock::current() {
-  std::lock_guard lock(servicesMutex());
-  return clockSlot();
+// The slots are never destroyed: worker threads may still ask while the process exits.
+
+ServiceSlot<const Clock>& Clock::slot() {
+  static auto* slot = new ServiceSlot<const Clock>("clock", makeSystemClock);
+  return *slot;
 }
 
-void Clock::install(std::shared_ptr<const Clock> clock) {
-  std::lock_guard lock(servicesMutex());
-  clockSlot() = clock ? std::move(clock) : std::make_shared<SystemClock>();
+std::shared_ptr<const Clock> Clock::current() { return slot().get(); }
+
+ServiceSlot<RandomSource>& RandomSource::slot() {
+  static auto* slot = new ServiceSlot<RandomSource>("random source", makeSystemRandom);
+  return *slot;
 }
 
-std::shared_ptr<RandomSource> RandomSource::current() {
-  std::lock_guard lock(servicesMutex());
-  return randomSlot();
-}
+std::shared_ptr<RandomSource> RandomSource::current() { return slot().get(); }
 
 RandomSource& RandomSource::system() {
   static SystemRandom* r = new SystemRandom;
   return *r;
-}
-
-void RandomSource::install(std::shared_ptr<RandomSource> source) {
-  std::lock_guard lock(servicesMutex());
-  randomSlot() = source ? std::move(source) : std::make_shared<SystemRandom>();
 }
 
 }  // namespace qvad

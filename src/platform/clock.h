@@ -1,5 +1,5 @@
-// Wall clock and random source of the platform, swappable so that tests and tools
-// can fix the per-request nonce and timestamp.
+// Wall clock and random source of the platform. Tools install fixed ones at start-up
+// and tests override them, to fix the per-request nonce and timestamp.
 #pragma once
 
 #include <cstdint>
@@ -7,16 +7,18 @@
 
 namespace qvad {
 
+template <class T>
+class ServiceSlot;
+
 class Clock {
  public:
   virtual ~Clock() = default;
   /// Seconds since 1970-01-01 00:00 UTC, with fraction.
   virtual double secondsSince1970() const = 0;
 
-  /// The installed clock (the system clock unless replaced). Thread-safe.
+  /// The installed clock (the system clock unless another was installed). Thread-safe.
   static std::shared_ptr<const Clock> current();
-  /// Installs `clock`; nullptr restores the system clock.
-  static void install(std::shared_ptr<const Clock> clock);
+  static ServiceSlot<const Clock>& slot();
 };
 
 /// A clock that always answers the same instant.
@@ -35,9 +37,9 @@ class RandomSource {
   /// A uniformly distributed 32-bit value.
   virtual std::uint32_t next() = 0;
 
-  /// The installed source (the kernel's CSPRNG unless replaced). Thread-safe.
+  /// The installed source (the kernel's CSPRNG unless another was installed). Thread-safe.
   static std::shared_ptr<RandomSource> current();
-  static void install(std::shared_ptr<RandomSource> source);
+  static ServiceSlot<RandomSource>& slot();
   /// The kernel's CSPRNG, whatever is installed: for values that must never be fixed.
   static RandomSource& system();
 };

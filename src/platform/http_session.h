@@ -1,5 +1,6 @@
-// The HTTP session of the platform layer: data tasks over HTTPS. One session is
-// installed per process; tests install a fake one to inject replies and faults.
+// The HTTP session of the platform layer: data tasks over HTTPS. One session serves the
+// process (libcurl unless another was installed); tests override it with a fake one
+// to inject replies and faults.
 #pragma once
 
 #include <cstddef>
@@ -12,6 +13,9 @@
 #include "platform/error.h"
 
 namespace qvad {
+
+template <class T>
+class ServiceSlot;
 
 /// Our URL-loading error codes (domain kURLErrorDomain). Negative, so they never
 /// collide with the ad platform's own codes.
@@ -59,8 +63,8 @@ class HttpSession {
 
   /// The installed session; the libcurl session is made on first use. Thread-safe.
   static std::shared_ptr<HttpSession> shared();
-  /// Replaces the session (tests); nullptr restores the libcurl one.
-  static void install(std::shared_ptr<HttpSession> session);
+  /// Where the session is installed, before first use.
+  static ServiceSlot<HttpSession>& slot();
 
   /// Starts a task and returns at once. TLS peers are always verified, against the
   /// system store plus QvConfiguration::caFile() read here, on the calling thread.

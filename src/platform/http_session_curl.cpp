@@ -2,6 +2,7 @@
 // (and TLS sessions) are reused across requests. The worker is started on the first
 // task and joined when the session is destroyed, at the latest at process exit.
 #include <curl/curl.h>
+#include <openssl/ssl.h>
 
 #include <cctype>
 #include <cerrno>
@@ -13,7 +14,7 @@
 #include <thread>
 
 #include "platform/http_session.h"
-#include "platform/main_queue.h"
+#include "platform/service_slot.h"
 #include "qvad/configuration.h"
 
 namespace qvad {
@@ -242,36 +243,25 @@ class CurlHttpSession final : public HttpSession {
   const std::string emptyBody_;
 };
 
-std::mutex& sessionMutex() {
-  static std::mutex m;
-  return m;
-}
-
-std::shared_ptr<HttpSession>& installedSession() {
-  static std::shared_ptr<HttpSession> s;
-  return s;
-}
+std::shared_ptr<HttpSession> makeCurlSession() { return std::make_shared<CurlHttpSession>(); }
 
 bool isHex(char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; }
 
 }  // namespace
 
-std::shared_ptr<HttpSession> HttpSession::shared() {
-  // Completions post to the main queue: make it before the session so that, at exit,
-  // the session (and its worker) is torn down first.
-  MainQueue::main();
-  std::lock_guard lock(sessionMutex());
-  auto& s = installedSession();
-  if (!s) s = std::make_shared<CurlHttpSession>();
-  return s;
+ServiceSlot<HttpSession>& HttpSession::slot() {
+  // OpenSSL tears itself down from an exit handler registered at its first use. Using
+  // it before the slot exists puts that handler ahead, so it runs after the slot's
+  // destructor, not before: the session must release its TLS state into a live OpenSSL.
+  static const bool tlsReady = OPENSSL_init_ssl(0, nullptr) == 1;
+  (void)tlsReady;
+  // Destroyed at exit, joining the worker; the main queue its completions post to is
+  // never destroyed, so the order of the two does not matter.
+  static ServiceSlot<HttpSession> slot("HTTP session", makeCurlSession);
+  return slot;
 }
 
-void HttpSession::install(std::shared_ptr<HttpSession> session) {
-  std::shared_ptr<HttpSession> old;  // released outside the lock: it may join a worker
-  std::lock_guard lock(sessionMutex());
-  old = std::move(installedSession());
-  installedSession() = std::move(session);
-}
+std::shared_ptr<HttpSession> HttpSession::shared() { return slot().get(); }
 
 bool HttpSession::isValidURL(std::string_view url) {
   if (url.empty()) return false;

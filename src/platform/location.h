@@ -3,7 +3,6 @@
 // hosts drive both (deliver fixes, answer geocoding requests).
 #pragma once
 
-#include <cstddef>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -15,6 +14,9 @@
 #include "platform/error.h"
 
 namespace qvad {
+
+template <class T>
+class ServiceSlot;
 
 struct Location {
   double latitude = 0;
@@ -59,36 +61,22 @@ struct Placemark {
 class Geocoder {
  public:
   using Completion = std::function<void(const std::vector<Placemark>&, const std::optional<PlatformError>&)>;
-  /// Answers a request; must call the completion later on the main queue.
-  using Backend = std::function<void(const Location&, Completion)>;
 
-  /// Starts reverse geocoding; `completion` runs later on the main thread.
+  /// Starts reverse geocoding with the installed backend; `completion` runs later on
+  /// the main thread.
   void reverseGeocodeLocation(const Location& location, Completion completion);
-
-  /// Installs the process's geocoding backend; an empty one restores the default,
-  /// which answers every request with a "geocoding unavailable" error.
-  static void setBackend(Backend backend);
 };
 
-/// A backend for tests and demos: keeps requests until they are answered.
-class ScriptedGeocoder {
+/// The platform service that answers geocoding requests. The default answers every
+/// request with a "geocoding unavailable" error; hosts with a source of their own
+/// install it at start-up.
+class GeocoderBackend {
  public:
-  struct Request {
-    Location location;
-    Geocoder::Completion completion;
-  };
-  /// Installs itself as the geocoding backend; uninstalls when destroyed.
-  ScriptedGeocoder();
-  ~ScriptedGeocoder();
+  virtual ~GeocoderBackend() = default;
+  /// Answers a request; must call the completion later, on the main queue.
+  virtual void reverseGeocode(const Location& location, Geocoder::Completion completion) = 0;
 
-  std::size_t pendingCount() const;
-  Location pendingLocation(std::size_t index) const;
-  /// Answers request `index` (posted to the main queue) and removes it.
-  void answer(std::size_t index, std::vector<Placemark> placemarks, std::optional<PlatformError> error = std::nullopt);
-
- private:
-  struct State;
-  std::shared_ptr<State> state_;
+  static ServiceSlot<GeocoderBackend>& slot();
 };
 
 }  // namespace qvad

@@ -3,6 +3,7 @@
 // the headless run loop below, or the GLib main context of the desktop backend.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -11,22 +12,24 @@
 #include <memory>
 #include <mutex>
 #include <deque>
-#include <thread>
 
 namespace qvad {
 
 using Task = std::function<void()>;
 using TimerId = std::uint64_t;
 
+template <class T>
+class ServiceSlot;
+
 class MainQueue {
  public:
   virtual ~MainQueue() = default;
 
-  /// The installed queue. The headless run loop is installed on first use unless a
-  /// backend installed its own before.
+  /// The installed queue; the build's default backend (headless, or the GLib main
+  /// context with the gtk backend) is made on first use unless one was installed.
   static MainQueue& main();
-  /// Replaces the queue; call once at start-up, before any other thread posts.
-  static void install(std::shared_ptr<MainQueue> queue);
+  /// Where the queue is installed: `MainQueue::slot().install(queue)` at start-up.
+  static ServiceSlot<MainQueue>& slot();
 
   /// Runs `task` later on the main thread. Thread-safe; never runs it inline.
   virtual void async(Task task) = 0;
@@ -36,11 +39,41 @@ class MainQueue {
   virtual void cancel(TimerId id) = 0;
   /// Seconds on the queue's timer clock (virtual in tests).
   virtual double now() const = 0;
+  /// Whether the caller is the main thread: the process's first thread unless
+  /// bindToCurrentThread() chose another.
   virtual bool isMainThread() const = 0;
+  virtual void bindToCurrentThread() = 0;
+
+  // Running the loop, on the main thread. Tasks and timers run inside these calls.
+
+  /// Runs until stop() is called (from any thread or from a task).
+  virtual void run() = 0;
+  /// Ends the innermost run(); thread-safe.
+  virtual void stop() = 0;
+  /// Keeps running tasks and timers for `seconds` (virtual seconds on a virtual clock).
+  virtual void runFor(double seconds) = 0;
+  /// Runs until `done()` is true or `timeoutSeconds` of real time pass; returns done().
+  virtual bool runUntil(const std::function<bool()>& done, double timeoutSeconds) = 0;
+  /// Runs every ready task and every timer due now, including tasks those post;
+  /// returns how many of the queue's tasks and timers ran.
+  virtual std::size_t runUntilIdle() = 0;
 };
 
 /// Posts to the installed main queue.
 inline void dispatchMain(Task task) { MainQueue::main().async(std::move(task)); }
+
+/// Identifies the main thread by kernel thread id, so that the process's first thread
+/// is the main one by default whichever thread happens to make the queue.
+class MainThreadId {
+ public:
+  MainThreadId();  // the process's first thread
+  void bindToCurrentThread() { tid_.store(currentThreadId(), std::memory_order_relaxed); }
+  bool isCurrent() const { return tid_.load(std::memory_order_relaxed) == currentThreadId(); }
+
+ private:
+  static long currentThreadId();
+  std::atomic<long> tid_;
+};
 
 /// Run loop driven by the host or a test. Timers follow either the steady clock or a
 /// virtual clock that only moves when runFor() or advance() is called, so tests never sleep.
@@ -56,24 +89,19 @@ class HeadlessMainQueue final : public MainQueue {
   void cancel(TimerId id) override;
   double now() const override;
   bool isMainThread() const override;
+  void bindToCurrentThread() override;
 
-  /// Makes the calling thread the main thread (the creating thread is the default).
-  void bindToCurrentThread();
   /// Switches timers to a virtual clock starting at `start` seconds, or back to real time.
   void useVirtualClock(bool enabled, double start = 0);
 
-  /// Runs every ready task and every timer due now, including tasks those post;
-  /// returns how many ran.
-  std::size_t runUntilIdle();
+  std::size_t runUntilIdle() override;
   /// Virtual clock: moves time forward in timer steps, running what becomes due.
   /// Real clock: keeps running tasks and timers for `seconds` of wall time.
-  void runFor(double seconds);
-  /// Runs until `done()` is true or `timeoutSeconds` of real time pass; returns done().
+  void runFor(double seconds) override;
   /// Sleeps while nothing is ready, so worker threads can post meanwhile.
-  bool runUntil(const std::function<bool()>& done, double timeoutSeconds);
-  /// Runs until stop() is called (from any thread or from a task).
-  void run();
-  void stop();
+  bool runUntil(const std::function<bool()>& done, double timeoutSeconds) override;
+  void run() override;
+  void stop() override;
   /// Number of queued tasks and pending timers (for tests).
   std::size_t pendingTasks() const;
   std::size_t pendingTimers() const;
@@ -91,7 +119,7 @@ class HeadlessMainQueue final : public MainQueue {
   };
   std::multimap<double, Timer> timers_;  // due time -> timer; equal times fire in posting order
   TimerId nextId_ = 1;
-  std::thread::id mainThread_;
+  MainThreadId mainThread_;
   bool virtualClock_ = false;
   double virtualNow_ = 0;
   bool stopped_ = false;

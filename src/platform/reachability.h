@@ -6,11 +6,13 @@
 #include <netinet/in.h>
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
 
 namespace qvad {
+
+template <class T>
+class ServiceSlot;
 
 namespace ReachabilityFlags {
 inline constexpr std::uint32_t kTransientConnection = 0x1;
@@ -31,11 +33,20 @@ class Reachability {
   /// The current flags, or false when they cannot be read.
   virtual bool getFlags(std::uint32_t* flags) = 0;
 
-  using Factory = std::function<std::unique_ptr<Reachability>(const sockaddr_in&)>;
-  /// A reference for `address`, or nullptr when the platform cannot make one.
+  /// A reference for `address` from the installed factory, or nullptr when the
+  /// platform cannot make one.
   static std::unique_ptr<Reachability> createWithAddress(const sockaddr_in& address);
-  /// Replaces how references are made (tests); an empty factory restores Linux's.
-  static void setFactory(Factory factory);
+};
+
+/// How references are made: the platform service behind createWithAddress. Linux's
+/// probe unless another was installed.
+class ReachabilityFactory {
+ public:
+  virtual ~ReachabilityFactory() = default;
+  /// Called on any thread.
+  virtual std::unique_ptr<Reachability> create(const sockaddr_in& address) = 0;
+
+  static ServiceSlot<ReachabilityFactory>& slot();
 };
 
 /// The Linux probe, reading `<procNet>/route` and `<sysClassNet>/<interface>/{flags,uevent}`.

@@ -2,17 +2,21 @@
 
 #include <cstdlib>
 #include <limits>
-#include <mutex>
 #include <sstream>
 
 #include "platform/file_util.h"
 #include "platform/reachability.h"
+#include "platform/service_slot.h"
 
 namespace qvad {
 namespace {
 
-std::mutex factoryMutex;
-Reachability::Factory factory;
+class LinuxReachabilityFactory final : public ReachabilityFactory {
+ public:
+  std::unique_ptr<Reachability> create(const sockaddr_in&) override { return std::make_unique<LinuxReachability>(); }
+};
+
+std::shared_ptr<ReachabilityFactory> makeLinuxFactory() { return std::make_shared<LinuxReachabilityFactory>(); }
 
 constexpr unsigned kRouteUp = 0x1;  // RTF_UP
 
@@ -23,19 +27,14 @@ std::string trim(std::string s) {
 
 }  // namespace
 
-std::unique_ptr<Reachability> Reachability::createWithAddress(const sockaddr_in& address) {
-  Factory f;
-  {
-    std::lock_guard lock(factoryMutex);
-    f = factory;
-  }
-  if (f) return f(address);
-  return std::make_unique<LinuxReachability>();
+ServiceSlot<ReachabilityFactory>& ReachabilityFactory::slot() {
+  // Never destroyed: worker threads may still probe while the process exits.
+  static auto* slot = new ServiceSlot<ReachabilityFactory>("reachability", makeLinuxFactory);
+  return *slot;
 }
 
-void Reachability::setFactory(Factory f) {
-  std::lock_guard lock(factoryMutex);
-  factory = std::move(f);
+std::unique_ptr<Reachability> Reachability::createWithAddress(const sockaddr_in& address) {
+  return ReachabilityFactory::slot().get()->create(address);
 }
 
 LinuxReachability::LinuxReachability(std::string procNet, std::string sysClassNet)

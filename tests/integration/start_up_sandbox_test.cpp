@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <optional>
 
 #include "net/empty_result.h"
 #include "net/request_manager.h"
 #include "platform/main_queue.h"
+#include "platform/service_slot.h"
 #include "qvad/configuration.h"
 #include "qvad/qv_inter_active_ad_manager.h"
 #include "support/fixed_services.h"
@@ -49,12 +51,12 @@ class SandboxTest : public ::testing::Test {
     QvConfiguration::setCAFile(sandbox_->caFile());
     ASSERT_TRUE(sandbox_->reset());
     counting_ = std::make_shared<CountingSession>(HttpSession::shared());
-    HttpSession::install(counting_);
+    override_.emplace(HttpSession::slot(), counting_);
   }
 
   void TearDown() override {
-    HeadlessMainQueue::current()->runUntilIdle();
-    HttpSession::install(nullptr);
+    MainQueue::main().runUntilIdle();
+    override_.reset();
     QvConfiguration::setApiBaseURL("");
     QvConfiguration::setCAFile("");
     QvConfiguration::setRequestTimeout(0);
@@ -92,6 +94,7 @@ class SandboxTest : public ::testing::Test {
 
   static SandboxProcess* sandbox_;
   std::shared_ptr<CountingSession> counting_;
+  std::optional<ScopedServiceOverride<HttpSession>> override_;
 };
 
 SandboxProcess* SandboxTest::sandbox_ = nullptr;

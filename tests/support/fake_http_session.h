@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/http_session.h"
+#include "platform/service_slot.h"
 
 namespace qvad::testing {
 
@@ -59,16 +60,16 @@ class FakeHttpSession final : public HttpSession {
   std::deque<HttpCompletion> pending_;
 };
 
-/// Installs a fake session for the life of the object, then restores the real one.
+/// Puts a fake session in place for the life of the object, then restores the previous one.
 class ScopedFakeSession {
  public:
-  ScopedFakeSession() : fake_(std::make_shared<FakeHttpSession>()) { HttpSession::install(fake_); }
-  ~ScopedFakeSession() { HttpSession::install(nullptr); }
+  ScopedFakeSession() : fake_(std::make_shared<FakeHttpSession>()), override_(HttpSession::slot(), fake_) {}
   FakeHttpSession* operator->() const { return fake_.get(); }
   FakeHttpSession& operator*() const { return *fake_; }
 
  private:
   std::shared_ptr<FakeHttpSession> fake_;
+  ScopedServiceOverride<HttpSession> override_;
 };
 
 }  // namespace qvad::testing

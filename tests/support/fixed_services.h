@@ -5,19 +5,19 @@
 #include <memory>
 
 #include "platform/clock.h"
+#include "platform/service_slot.h"
 
 namespace qvad::testing {
 
 class FixedServices {
  public:
-  FixedServices(double seconds, std::uint32_t random) {
-    Clock::install(std::make_shared<FixedClock>(seconds));
-    RandomSource::install(std::make_shared<FixedRandom>(random));
-  }
-  ~FixedServices() {
-    Clock::install(nullptr);
-    RandomSource::install(nullptr);
-  }
+  FixedServices(double seconds, std::uint32_t random)
+      : clock_(Clock::slot(), std::make_shared<FixedClock>(seconds)),
+        random_(RandomSource::slot(), std::make_shared<FixedRandom>(random)) {}
+
+ private:
+  ScopedServiceOverride<const Clock> clock_;
+  ScopedServiceOverride<RandomSource> random_;
 };
 
 }  // namespace qvad::testing

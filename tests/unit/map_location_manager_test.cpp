@@ -6,6 +6,7 @@
 #include "platform/notification_center.h"
 #include "support/fixed_services.h"
 #include "support/log_capture.h"
+#include "support/scripted_geocoder.h"
 
 namespace qvad {
 namespace {
@@ -33,7 +34,7 @@ class MapLocationTest : public ::testing::Test {
     HeadlessMainQueue::current()->runUntilIdle();
   }
 
-  ScriptedGeocoder geocoder;
+  testing::ScriptedGeocoder geocoder;
   std::shared_ptr<MapLocationManager> manager;
   NotificationCenter::ObserverId observer = 0;
   int posted = 0;

@@ -7,6 +7,7 @@
 #include "platform/defaults.h"
 #include "platform/device.h"
 #include "platform/reachability.h"
+#include "platform/service_slot.h"
 #include "qvad/qv_inter_active_ad_manager.h"
 #include "support/fixed_services.h"
 
@@ -43,6 +44,14 @@ std::pair<std::string, std::map<std::string, std::string>> splitURL(const std::s
   return {url.substr(0, q), pairs};
 }
 
+class ScriptedReachability final : public ReachabilityFactory {
+ public:
+  std::function<std::unique_ptr<Reachability>(const sockaddr_in&)> make;
+  std::unique_ptr<Reachability> create(const sockaddr_in& address) override {
+    return make ? make(address) : std::make_unique<LinuxReachability>();
+  }
+};
+
 class UtilsTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -53,10 +62,12 @@ class UtilsTest : public ::testing::Test {
   void TearDown() override {
     QvInterActiveAdManager::shared().setCredentials(std::nullopt, std::nullopt);
     AdvertisingIdentifier::shared()->setLimitTracking(false);
-    Reachability::setFactory(nullptr);
     Device::overrideSystemVersion(std::nullopt);
   }
   std::string idfa;
+  // Each test sets what the probe answers; unset, the Linux probe answers.
+  std::shared_ptr<ScriptedReachability> reachability = std::make_shared<ScriptedReachability>();
+  ScopedServiceOverride<ReachabilityFactory> reachabilityOverride{ReachabilityFactory::slot(), reachability};
 };
 
 TEST_F(UtilsTest, NonceAndTimestampFromInjectedServices) {
@@ -167,20 +178,20 @@ TEST_F(UtilsTest, AdvertisingIdentifierRules) {
 }
 
 TEST_F(UtilsTest, NetworkWordFromProbe) {
-  Reachability::setFactory([](const sockaddr_in&) { return std::make_unique<FixedReachability>(0x2); });
+  reachability->make = [](const sockaddr_in&) { return std::make_unique<FixedReachability>(0x2); };
   EXPECT_EQ(Utils::getCurrentNetwork(), "wifi");
-  Reachability::setFactory([](const sockaddr_in&) { return std::make_unique<FixedReachability>(0x40002); });
+  reachability->make = [](const sockaddr_in&) { return std::make_unique<FixedReachability>(0x40002); };
   EXPECT_EQ(Utils::getCurrentNetwork(), "wwan");
-  Reachability::setFactory([](const sockaddr_in&) { return std::make_unique<FixedReachability>(0x40000); });
+  reachability->make = [](const sockaddr_in&) { return std::make_unique<FixedReachability>(0x40000); };
   EXPECT_EQ(Utils::getCurrentNetwork(), "not connect");
-  Reachability::setFactory([](const sockaddr_in&) { return std::make_unique<FixedReachability>(std::nullopt); });
+  reachability->make = [](const sockaddr_in&) { return std::make_unique<FixedReachability>(std::nullopt); };
   EXPECT_EQ(Utils::getCurrentNetwork(), "not connect") << "flags unreadable";
-  Reachability::setFactory([](const sockaddr_in& a) {
+  reachability->make = [](const sockaddr_in& a) {
     EXPECT_EQ(a.sin_family, AF_INET);
     EXPECT_EQ(a.sin_addr.s_addr, 0u);
     EXPECT_EQ(a.sin_port, 0u);
     return std::unique_ptr<Reachability>();
-  });
+  };
   EXPECT_EQ(Utils::getCurrentNetwork(), "not connect") << "no probe";
 }
 
@@ -204,7 +215,7 @@ TEST_F(UtilsTest, LanguageFromDefaults) {
 
 TEST_F(UtilsTest, StartParamsWithoutLocationFix) {
   Device::overrideSystemVersion("17.2.1");
-  Reachability::setFactory([](const sockaddr_in&) { return std::make_unique<FixedReachability>(0x2); });
+  reachability->make = [](const sockaddr_in&) { return std::make_unique<FixedReachability>(0x2); };
   auto p = QvInterActiveAdManager::shared().getStartParams();
   EXPECT_EQ(p.size(), 6u);
   EXPECT_EQ(p.at("longitude"), "0.0");

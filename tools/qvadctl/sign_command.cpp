@@ -11,6 +11,7 @@
 #include "net/endpoints.h"
 #include "net/utils.h"
 #include "platform/clock.h"
+#include "platform/service_slot.h"
 #include "qvad/qv_inter_active_ad_manager.h"
 
 namespace qvadctl {
@@ -94,10 +95,10 @@ int signCommand(const Args& args) {
   }
 
   // Fix the library's per-request values through its own clock and random source.
-  if (nonce) qvad::RandomSource::install(std::make_shared<qvad::FixedRandom>(static_cast<std::uint32_t>(*nonce - 100000)));
+  if (nonce) qvad::RandomSource::slot().install(std::make_shared<qvad::FixedRandom>(static_cast<std::uint32_t>(*nonce - 100000)));
   if (timestamp) {
     // Mid-millisecond, so that seconds * 1000 truncates to exactly this millisecond.
-    qvad::Clock::install(std::make_shared<qvad::FixedClock>((static_cast<double>(*timestamp) + 0.5) / 1000.0));
+    qvad::Clock::slot().install(std::make_shared<qvad::FixedClock>((static_cast<double>(*timestamp) + 0.5) / 1000.0));
     if (qvad::Utils::timestamp() != *timestamp) {
       std::fprintf(stderr, "qvadctl sign: internal error: timestamp %" PRId64 " does not round-trip\n", *timestamp);
       return 1;

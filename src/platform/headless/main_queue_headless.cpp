@@ -3,38 +3,8 @@
 #include "platform/main_queue.h"
 
 namespace qvad {
-namespace {
-
-std::mutex& installMutex() {
-  static std::mutex m;
-  return m;
-}
-
-std::shared_ptr<MainQueue>& installed() {
-  static std::shared_ptr<MainQueue> q;
-  return q;
-}
-
-}  // namespace
-
-MainQueue& MainQueue::main() {
-  std::lock_guard lock(installMutex());
-  auto& q = installed();
-  if (!q) q = std::make_shared<HeadlessMainQueue>();
-  return *q;
-}
-
-void MainQueue::install(std::shared_ptr<MainQueue> queue) {
-  std::lock_guard lock(installMutex());
-  installed() = std::move(queue);
-}
-
-HeadlessMainQueue* HeadlessMainQueue::current() {
-  return dynamic_cast<HeadlessMainQueue*>(&MainQueue::main());
-}
-
 HeadlessMainQueue::HeadlessMainQueue()
-    : mainThread_(std::this_thread::get_id()), epoch_(std::chrono::steady_clock::now()) {}
+    : epoch_(std::chrono::steady_clock::now()) {}
 
 void HeadlessMainQueue::async(Task task) {
   {
@@ -78,15 +48,9 @@ double HeadlessMainQueue::now() const {
   return nowLocked();
 }
 
-bool HeadlessMainQueue::isMainThread() const {
-  std::lock_guard lock(mu_);
-  return std::this_thread::get_id() == mainThread_;
-}
+bool HeadlessMainQueue::isMainThread() const { return mainThread_.isCurrent(); }
 
-void HeadlessMainQueue::bindToCurrentThread() {
-  std::lock_guard lock(mu_);
-  mainThread_ = std::this_thread::get_id();
-}
+void HeadlessMainQueue::bindToCurrentThread() { mainThread_.bindToCurrentThread(); }
 
 void HeadlessMainQueue::useVirtualClock(bool enabled, double start) {
   std::lock_guard lock(mu_);

@@ -6,6 +6,7 @@
 
 #include "platform/main_queue.h"
 #include "platform/notification_center.h"
+#include "platform/service_slot.h"
 #include "platform/toolkit/window.h"
 
 namespace qvad {
@@ -24,7 +25,20 @@ std::string schemeOf(const std::string& url) {
   return scheme;
 }
 
+// Nothing to hand URLs to without a desktop: taking them is enough, openedURLs() keeps them.
+class RecordingUrlOpener final : public UrlOpener {
+ public:
+  bool open(const std::string&) override { return true; }
+};
+
+std::shared_ptr<UrlOpener> makeRecordingUrlOpener() { return std::make_shared<RecordingUrlOpener>(); }
+
 }  // namespace
+
+ServiceSlot<UrlOpener>& UrlOpener::slot() {
+  static auto* slot = new ServiceSlot<UrlOpener>("URL opener", makeRecordingUrlOpener);
+  return *slot;
+}
 
 Application& Application::shared() {
   static Application* app = new Application();  // lives for the process
@@ -50,7 +64,7 @@ void Application::openURL(const std::string& url, std::function<void(bool)> comp
   bool taken = false;
   if (canOpenURL(url)) {
     opened_.push_back(url);
-    taken = opener_ ? opener_(url) : true;
+    taken = UrlOpener::slot().get()->open(url);
   }
   if (completion) dispatchMain([completion = std::move(completion), taken] { completion(taken); });
 }

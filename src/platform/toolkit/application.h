@@ -14,6 +14,8 @@
 namespace qvad {
 
 class Window;
+template <class T>
+class ServiceSlot;
 
 /// Posted through NotificationCenter::defaultCenter() when the state changes.
 inline constexpr const char* kApplicationDidBecomeActiveNotification = "ApplicationDidBecomeActive";
@@ -25,6 +27,18 @@ inline constexpr const char* kApplicationWillEnterForegroundNotification = "Appl
 /// the old window), then the new one's (object: the new window), both after the change.
 inline constexpr const char* kWindowDidResignKeyNotification = "WindowDidResignKey";
 inline constexpr const char* kWindowDidBecomeKeyNotification = "WindowDidBecomeKey";
+
+/// The backend's way of opening URLs (desktop: the system's handler), a platform
+/// service. The default takes every URL it is given and only records it.
+class UrlOpener {
+ public:
+  virtual ~UrlOpener() = default;
+  /// Called on the main thread with a URL Application::canOpenURL allows; whether it
+  /// was taken.
+  virtual bool open(const std::string& url) = 0;
+
+  static ServiceSlot<UrlOpener>& slot();
+};
 
 enum class ApplicationState { active, inactive, background };
 enum class NotificationAuthorization { notDetermined, denied, authorized };
@@ -44,13 +58,9 @@ class Application {
   /// Whether `url` would be handed on: not for "file:", "javascript:" or "data:", nor
   /// for text without a scheme.
   bool canOpenURL(const std::string& url) const;
-  /// Hands `url` to the URL opener; `completion` (may be empty) hears whether it was
-  /// taken, on the next turn of the main loop.
+  /// Hands `url` to the installed UrlOpener; `completion` (may be empty) hears whether
+  /// it was taken, on the next turn of the main loop.
   void openURL(const std::string& url, std::function<void(bool)> completion = {});
-  /// The backend's way of opening URLs (desktop: the system's handler). The default
-  /// takes every URL canOpenURL allows and only records it.
-  using UrlOpener = std::function<bool(const std::string&)>;
-  void setUrlOpener(UrlOpener opener) { opener_ = std::move(opener); }
   /// Every URL handed to the opener, oldest first (diagnostics and tests).
   const std::vector<std::string>& openedURLs() const { return opened_; }
   void clearOpenedURLs() { opened_.clear(); }
@@ -66,7 +76,6 @@ class Application {
   Application() = default;
 
   std::shared_ptr<Window> keyWindow_;
-  UrlOpener opener_;
   std::vector<std::string> opened_;
   ApplicationState state_ = ApplicationState::active;
   NotificationAuthorization notificationAuth_ = NotificationAuthorization::notDetermined;
