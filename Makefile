@@ -43,6 +43,7 @@ demo: deps build/build.ninja
 
 bench: build
 	build/bench/signing_bench
+	build/bench/gif_bench
 
 # Screenshots of a toast and of the network error view over a host controller.
 screenshots: build
@@ -50,7 +51,7 @@ screenshots: build
 	QVAD_SCREENSHOT_DIR=$(CURDIR)/out/screenshots build/tests/qvad_unit_tests --gtest_filter='RenderTest.*' >/dev/null
 	@echo "written: out/screenshots/toast.png out/screenshots/network_error.png"
 
-# libFuzzer on what strangers send (reply bodies, page URLs), FUZZ_SECONDS each, seeded
+# libFuzzer on what strangers send (reply bodies, page URLs, GIF files), FUZZ_SECONDS each, seeded
 # from fuzz/corpus/; new crash inputs land in build-fuzz/ (keep them in fuzz/corpus/).
 FUZZ_SECONDS ?= 60
 fuzz:
@@ -58,7 +59,7 @@ fuzz:
 	cmake -S . -B build-fuzz -G Ninja -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	  -DQVAD_SANITIZE=address -DQVAD_BUILD_FUZZ=ON -DQVAD_BUILD_TESTS=OFF -DQVAD_BUILD_TOOLS=OFF -DQVAD_BUILD_BENCH=OFF
 	cmake --build build-fuzz -j $(JOBS)
-	set -e; for f in reply_body page_url; do \
+	set -e; for f in reply_body page_url gif; do \
 	  mkdir -p build-fuzz/corpus/$$f; cp -n fuzz/corpus/$$f/* build-fuzz/corpus/$$f/; \
 	  build-fuzz/fuzz/$${f}_fuzz -max_total_time=$(FUZZ_SECONDS) -artifact_prefix=build-fuzz/crash-$$f- build-fuzz/corpus/$$f; \
 	done

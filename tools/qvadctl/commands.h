@@ -15,4 +15,7 @@ extern const char* const kSignUsage;
 int replyCommand(const Args& args);
 extern const char* const kReplyUsage;
 
+int gifCommand(const Args& args);
+extern const char* const kGifUsage;
+
 }  // namespace qvadctl

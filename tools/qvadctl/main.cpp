@@ -18,6 +18,7 @@ struct Command {
 const Command kCommands[] = {
     {"sign", "build and sign a request URL as the library does", qvadctl::signCommand, &qvadctl::kSignUsage},
     {"reply", "run the request manager's reply handling on a body", qvadctl::replyCommand, &qvadctl::kReplyUsage},
+    {"gif", "decode a GIF as the GIF player does", qvadctl::gifCommand, &qvadctl::kGifUsage},
 };
 
 void printHelp(FILE* out) {

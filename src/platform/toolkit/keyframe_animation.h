@@ -3,6 +3,7 @@
 // current time, so tests drive playback with the virtual clock.
 #pragma once
 
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <vector>
@@ -11,9 +12,21 @@
 
 namespace qvad {
 
+/// Key-frame values made on demand, for animations too large to hold decoded (an
+/// animated image composited a few frames ahead on a worker). Main thread.
+class KeyframeSource {
+ public:
+  virtual ~KeyframeSource() = default;
+  virtual std::size_t frameCount() const = 0;
+  /// The image of key frame `index`, or while that one is still being made the newest
+  /// ready one before it; nullptr while none is ready.
+  virtual std::shared_ptr<const Image> frameAt(std::size_t index) = 0;
+};
+
 struct KeyframeAnimation {
   std::string keyPath = "contents";  // the only animatable property
   std::vector<std::shared_ptr<const Image>> values;
+  std::shared_ptr<KeyframeSource> source;  // when set, stands in for `values`
   std::vector<double> keyTimes;  // 0 ... 1, one per value; empty spreads the values evenly
   double duration = 0;           // seconds of one cycle
   double repeatCount = 1;        // cycles; a huge value repeats for ever

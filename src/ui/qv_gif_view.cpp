@@ -1,0 +1,144 @@
+#include "ui/qv_gif_view.h"
+
+#include <sys/stat.h>
+
+#include <cfloat>
+#include <cstdio>
+
+#include "net/text_utils.h"
+#include "platform/dispatch.h"
+#include "platform/file_util.h"
+#include "platform/http_session.h"
+#include "platform/log.h"
+#include "platform/main_queue.h"
+
+namespace qvad {
+namespace {
+
+constexpr const char* kAnimationKey = "KpGifView";
+
+bool fileExists(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+std::string numberText(double v) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%g", v);
+  return buf;
+}
+
+// A body is kept only when it is whole, came with a 2xx status and decodes; the
+// reason otherwise goes to the console.
+std::shared_ptr<const GifInfo> acceptBody(const HttpResponse& r, std::string& why) {
+  if (r.error) return why = "download failed", nullptr;
+  if (r.statusCode < 200 || r.statusCode > 299) return why = "status " + std::to_string(r.statusCode), nullptr;
+  if (!r.body) return why = "no body", nullptr;
+  GifLimits limits;
+  limits.maxFileBytes = kMaxGifDownloadBytes;
+  auto decoded = decodeGif(*r.body, &why, limits, /*keepImages=*/false);
+  if (!decoded) return nullptr;
+  return std::make_shared<const GifInfo>(std::move(decoded->info));
+}
+
+}  // namespace
+
+std::string QvGIFView::cachePath(const std::string& url) { return qv_doc("KpGifView/" + qv_md5(url) + ".gif"); }
+
+void QvGIFView::showGIFImageWithWebNetWorkUrl(const std::string& url, std::function<void()> complete) {
+  const std::string path = cachePath(url);
+  if (fileExists(path)) {
+    // The cached path is synchronous: a quick scan of the blocks, no pixels.
+    if (auto bytes = readFile(path, kMaxGifDownloadBytes)) {
+      std::string why;
+      GifLimits limits;
+      limits.maxFileBytes = kMaxGifDownloadBytes;
+      if (auto info = scanGif(*bytes, &why, limits)) {
+        gifurl_ = "file://" + path;
+        creatKeyFrame(std::make_shared<const std::string>(std::move(*bytes)),
+                      std::make_shared<const GifInfo>(std::move(*info)));
+        if (complete) complete();
+        return;
+      }
+      logLine("QvGIFView: cached file unusable, downloading again: " + why);
+    }
+  }
+
+  HttpRequest request;
+  request.url = url;
+  request.maxBodyBytes = kMaxGifDownloadBytes;
+  std::weak_ptr<QvGIFView> weak = sharedAs<QvGIFView>();
+  HttpSession::shared()->dataTask(std::move(request), [weak, path, complete = std::move(complete)](
+                                                          HttpResponse response) mutable {
+    logLine(response.error ? "Optional(" + response.error->debugText() + ")" : "nil");
+    // Checking and writing the body is disk and decoding work: a worker's job.
+    GlobalQueue::async([weak, path, complete = std::move(complete), response = std::move(response)]() mutable {
+      std::string why;
+      auto info = acceptBody(response, why);
+      if (!info) {
+        logLine("QvGIFView: body not kept: " + why);
+        return;
+      }
+      auto bytes = std::make_shared<const std::string>(std::move(*response.body));
+      if (!writeFileAtomically(path, *bytes, 0644)) logLine("QvGIFView: cannot write " + path);
+      dispatchMain([weak, path, bytes, info, complete = std::move(complete)] {
+        auto self = weak.lock();
+        if (!self) return;
+        self->gifurl_ = "file://" + path;
+        self->creatKeyFrame(bytes, info);
+        if (complete) complete();
+      });
+    });
+  });
+}
+
+void QvGIFView::creatKeyFrame(std::shared_ptr<const std::string> bytes, std::shared_ptr<const GifInfo> info) {
+  imageSize_ = {double(info->width), double(info->height)};
+  const float imageAspect = float(info->width) / float(info->height);
+  for (const auto& f : info->frames) {
+    imageArr_.push_back(f);
+    logLine("{\n    DelayTime = " + numberText(f.clampedDelay) + ";\n    UnclampedDelayTime = " +
+            numberText(f.unclampedDelay) + ";\n} " + numberText(f.delay));
+    timeArr_.push_back(f.delay);
+    totalTime_ += float(f.delay);
+    // Every frame of a GIF has the canvas size, so only the first call changes the frame.
+    if (imageAspect != float(frame().width() / frame().height())) fitScale(info->width, info->height);
+  }
+  frames_ = GifFrameWindow::make(std::move(bytes), std::move(info));
+  showAnimation();
+}
+
+void QvGIFView::fitScale(double imageWitdh, double imageHeight) {
+  const double r = imageWitdh / imageHeight;
+  const Rect f = frame();
+  const double v = f.width() / f.height();
+  Size size = v < r ? Size{f.width(), f.width() / r} : Size{f.height() / (imageHeight / imageWitdh), f.height()};
+  const Point centre = center();
+  setFrame({f.origin, size});
+  setCenter(centre);
+}
+
+std::vector<double> QvGIFView::keyTimes(const std::vector<double>& delays) {
+  float total = 0;
+  for (double d : delays) total += float(d);
+  std::vector<double> out;
+  float current = 0;
+  for (double d : delays) {
+    out.push_back(double(current / total));
+    current += float(d);
+  }
+  return out;
+}
+
+void QvGIFView::showAnimation() {
+  KeyframeAnimation a;
+  a.keyPath = "contents";
+  a.keyTimes = keyTimes(timeArr_);
+  a.source = frames_;
+  a.repeatCount = FLT_MAX;
+  a.duration = totalTime_;
+  a.removedOnCompletion = false;
+  addAnimation(kAnimationKey, std::move(a));
+}
+
+}  // namespace qvad

@@ -1,0 +1,73 @@
+// QvGIFView: a plain view that plays an animated GIF fetched from a web URL. It keeps
+// the file in the documents directory (named by the MD5 of the URL), fits itself to
+// the image's aspect ratio inside its frame, keeping the centre, and plays the frames
+// for ever as a key-frame contents animation of its layer under "KpGifView".
+//
+// Threads: call it on the main thread; `complete` runs there. The main thread only
+// scans a cached file's blocks (frame count, delays, size); downloading, checking the
+// body, writing the cache and compositing frames run on workers (GifFrameWindow).
+//
+// Cache rule: only a complete 2xx body that decodes as a GIF is written. Any other body
+// is dropped: nothing is written, `complete` is not called (the badge stays hidden) and
+// the next load downloads again. A cached file that no longer scans counts as missing.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/toolkit/view.h"
+#include "ui/gif/gif_decoder.h"
+#include "ui/gif/gif_frame_window.h"
+
+namespace qvad {
+
+/// Download cap of a GIF body, the same as the asset cap of the HTTP session.
+inline constexpr std::size_t kMaxGifDownloadBytes = 8u << 20;
+
+class QvGIFView : public View {
+ public:
+  explicit QvGIFView(Rect frame = {}) : View(frame) {}
+
+  /// Plays the GIF at `url`: at once from the cache (everything below is set and
+  /// `complete` has run before this returns), else after a download, with `complete`
+  /// run on the main queue once the animation is set up.
+  void showGIFImageWithWebNetWorkUrl(const std::string& url, std::function<void()> complete = nullptr);
+
+  /// The cache file of `url`: the documents directory + MD5 hex of the URL + ".gif".
+  static std::string cachePath(const std::string& url);
+
+  /// Aspect fit of a `w` x `h` image inside the current frame, keeping the centre.
+  void fitScale(double imageWitdh, double imageHeight);
+
+  // What the load set; frames are listed, their pixels are made on demand.
+  const std::optional<std::string>& gifurl() const { return gifurl_; }
+  const std::vector<GifFrameInfo>& imageArr() const { return imageArr_; }
+  const std::vector<double>& timeArr() const { return timeArr_; }
+  float totalTime() const { return totalTime_; }
+  /// The GIF's canvas size in pixels (zero before a load).
+  Size imageSize() const { return imageSize_; }
+  /// The composited frames the animation draws from (null before a load).
+  const std::shared_ptr<GifFrameWindow>& frames() const { return frames_; }
+
+  const char* className() const override { return "QvGIFView"; }
+
+  /// Key times of the animation: the start of each frame over the total, in single
+  /// precision, with no closing 1.
+  static std::vector<double> keyTimes(const std::vector<double>& delays);
+
+ private:
+  void creatKeyFrame(std::shared_ptr<const std::string> bytes, std::shared_ptr<const GifInfo> info);
+  void showAnimation();
+
+  std::optional<std::string> gifurl_;
+  std::vector<GifFrameInfo> imageArr_;
+  std::vector<double> timeArr_;
+  float totalTime_ = 0;
+  Size imageSize_;
+  std::shared_ptr<GifFrameWindow> frames_;
+};
+
+}  // namespace qvad

@@ -1,0 +1,211 @@
+// The GIF scan and compositor on files the tests write with giflib's encoder.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+
+#include "support/gif_writer.h"
+#include "ui/gif/gif_decoder.h"
+
+namespace qvad {
+namespace {
+
+using testing::GifWriterFrame;
+using testing::GifWriterSpec;
+using testing::solidFrame;
+using testing::writeGif;
+
+constexpr std::uint32_t kRed = 0xFF0000, kGreen = 0x00FF00, kBlue = 0x0000FF, kWhite = 0xFFFFFF;
+constexpr std::uint32_t kClear = 0;
+
+std::uint32_t argb(std::uint32_t rgb) { return 0xFF000000u | rgb; }
+
+// The ARGB pixel of a decoded frame.
+std::uint32_t px(const Image& image, int x, int y) { return image.pixels()[std::size_t(y) * image.pixelWidth() + x]; }
+
+GifWriterSpec canvas(int w, int h) {
+  GifWriterSpec s;
+  s.width = w;
+  s.height = h;
+  s.palette = {kRed, kGreen, kBlue, kWhite};
+  return s;
+}
+
+DecodedGif decode(const std::string& bytes, const GifLimits& limits = {}) {
+  std::string error;
+  auto d = decodeGif(bytes, &error, limits);
+  EXPECT_TRUE(d) << error;
+  return d ? *d : DecodedGif{};
+}
+
+TEST(GifCompositing, CanvasStartsTransparentAndFramesAreClippedToIt) {
+  auto s = canvas(4, 4);
+  s.frames = {solidFrame(1, 1, 2, 2, 0), solidFrame(3, 3, 4, 4, 1)};  // the second runs off the edge
+  auto d = decode(writeGif(s));
+  ASSERT_EQ(d.frames.size(), 2u);
+  EXPECT_EQ(px(*d.frames[0], 0, 0), kClear);
+  EXPECT_EQ(px(*d.frames[0], 1, 1), argb(kRed));
+  EXPECT_EQ(px(*d.frames[0], 3, 3), kClear);
+  EXPECT_EQ(px(*d.frames[1], 2, 2), argb(kRed));
+  EXPECT_EQ(px(*d.frames[1], 3, 3), argb(kGreen));
+  EXPECT_EQ(d.frames[1]->pixelWidth(), 4);
+}
+
+TEST(GifCompositing, TransparencyOnlyWhenItsFlagIsSet) {
+  auto s = canvas(2, 1);
+  s.frames = {solidFrame(0, 0, 2, 1, 0), solidFrame(0, 0, 2, 1, 1), solidFrame(0, 0, 2, 1, 2)};
+  s.frames[1].transparentIndex = 1;            // all of frame 1 is see-through
+  s.frames[2].pixels = {2, 1};                 // index 1 is opaque green here: no flag
+  auto d = decode(writeGif(s));
+  ASSERT_EQ(d.frames.size(), 3u);
+  EXPECT_EQ(px(*d.frames[1], 0, 0), argb(kRed));
+  EXPECT_EQ(px(*d.frames[2], 0, 0), argb(kBlue));
+  EXPECT_EQ(px(*d.frames[2], 1, 0), argb(kGreen));
+}
+
+TEST(GifCompositing, DisposalClearsRestoresOrKeeps) {
+  auto s = canvas(3, 1);
+  s.frames = {solidFrame(0, 0, 3, 1, 0), solidFrame(1, 0, 5, 1, 1), solidFrame(0, 0, 1, 1, 2),
+              solidFrame(2, 0, 1, 1, 3), solidFrame(0, 0, 1, 1, 1)};
+  s.frames[1].disposal = 2;  // clear its rectangle, clipped to the canvas
+  s.frames[2].disposal = 3;  // back to the canvas as it was before it
+  s.frames[3].disposal = 5;  // an undefined value keeps the canvas
+  auto d = decode(writeGif(s));
+  ASSERT_EQ(d.frames.size(), 5u);
+  EXPECT_EQ(px(*d.frames[1], 1, 0), argb(kGreen));
+  // Frame 2 drawn after frame 1's rectangle was cleared.
+  EXPECT_EQ(px(*d.frames[2], 0, 0), argb(kBlue));
+  EXPECT_EQ(px(*d.frames[2], 1, 0), kClear);
+  EXPECT_EQ(px(*d.frames[2], 2, 0), kClear);
+  // Frame 3: frame 2's pixel restored to red, its own white added.
+  EXPECT_EQ(px(*d.frames[3], 0, 0), argb(kRed));
+  EXPECT_EQ(px(*d.frames[3], 2, 0), argb(kWhite));
+  EXPECT_EQ(px(*d.frames[4], 2, 0), argb(kWhite));
+  EXPECT_EQ(px(*d.frames[4], 0, 0), argb(kGreen));
+}
+
+TEST(GifCompositing, FirstFrameRestoringPreviousGoesBackToTransparent) {
+  auto s = canvas(1, 1);
+  s.frames = {solidFrame(0, 0, 1, 1, 0), solidFrame(0, 0, 1, 1, 1)};
+  s.frames[0].disposal = 3;
+  s.frames[1].transparentIndex = 1;
+  auto d = decode(writeGif(s));
+  ASSERT_EQ(d.frames.size(), 2u);
+  EXPECT_EQ(px(*d.frames[1], 0, 0), kClear);
+}
+
+TEST(GifCompositing, IndicesOutsideTheTableLeaveThePixelAlone) {
+  auto s = canvas(3, 1);  // four colours, two-bit indices
+  s.frames = {solidFrame(0, 0, 3, 1, 0), solidFrame(0, 0, 3, 1, 0)};
+  s.frames[1].pixels = {1, 2, 3};
+  std::string bytes = writeGif(s);
+  // Shrink the global table to its first two colours: indices 2 and 3 now point past it.
+  ASSERT_EQ(bytes[10] & 7, 1);
+  bytes[10] = char(bytes[10] & ~7);
+  bytes.erase(13 + 6, 6);
+  auto d = decode(bytes);
+  ASSERT_EQ(d.frames.size(), 2u);
+  EXPECT_EQ(px(*d.frames[1], 0, 0), argb(kGreen));
+  EXPECT_EQ(px(*d.frames[1], 1, 0), argb(kRed));
+  EXPECT_EQ(px(*d.frames[1], 2, 0), argb(kRed));
+}
+
+TEST(GifCompositing, LocalTableAndInterlacedRows) {
+  auto s = canvas(1, 11);
+  GifWriterFrame f = solidFrame(0, 0, 1, 11, 0);
+  f.interlace = true;
+  f.palette.clear();
+  for (int y = 0; y < 11; ++y) {
+    f.palette.push_back(std::uint32_t(y * 20) << 8);
+    f.pixels[std::size_t(y)] = std::uint8_t(y);
+  }
+  s.frames = {f};
+  auto d = decode(writeGif(s));
+  ASSERT_EQ(d.frames.size(), 1u);
+  for (int y = 0; y < 11; ++y) EXPECT_EQ(px(*d.frames[0], 0, y), argb(std::uint32_t(y * 20) << 8)) << "row " << y;
+}
+
+TEST(GifScan, DelaysAndTheirControlBlocks) {
+  auto s = canvas(1, 1);
+  s.frames = {solidFrame(0, 0, 1, 1, 0, 0), solidFrame(0, 0, 1, 1, 0, 1), solidFrame(0, 0, 1, 1, 0, 25),
+              solidFrame(0, 0, 1, 1, 0, 7), solidFrame(0, 0, 1, 1, 0, 30)};
+  s.frames[3].graphicsControl = false;  // no block: the one before does not carry over
+  s.frames[4].staleDelayCs = 90;        // two blocks before one image: the last wins
+  std::string error;
+  auto info = scanGif(writeGif(s), &error);
+  ASSERT_TRUE(info) << error;
+  ASSERT_EQ(info->frames.size(), 5u);
+  EXPECT_DOUBLE_EQ(info->frames[0].unclampedDelay, 0);
+  EXPECT_DOUBLE_EQ(info->frames[0].delay, 0.1);  // stored 0: the clamped delay
+  EXPECT_DOUBLE_EQ(info->frames[1].delay, 0.01);  // stored, not 0: plays as stored
+  EXPECT_DOUBLE_EQ(info->frames[1].clampedDelay, 0.1);
+  EXPECT_DOUBLE_EQ(info->frames[2].delay, 0.25);
+  EXPECT_DOUBLE_EQ(info->frames[3].delay, 0.1);
+  EXPECT_EQ(info->frames[4].disposal, 0);
+  EXPECT_DOUBLE_EQ(info->frames[4].delay, 0.3);
+}
+
+TEST(GifScan, TruncatedAndDamagedFiles) {
+  auto s = canvas(8, 8);
+  for (int i = 0; i < 3; ++i) s.frames.push_back(solidFrame(0, 0, 8, 8, std::uint8_t(i)));
+  const std::string whole = writeGif(s);
+  std::string error;
+  // No trailer: every image is still there.
+  auto noTrailer = scanGif(whole.substr(0, whole.size() - 1), &error);
+  ASSERT_TRUE(noTrailer) << error;
+  EXPECT_EQ(noTrailer->frames.size(), 3u);
+  // Cut inside the last image: it is dropped, the others play.
+  auto cut = scanGif(whole.substr(0, whole.size() - 4), &error);
+  ASSERT_TRUE(cut) << error;
+  EXPECT_EQ(cut->frames.size(), 2u);
+  // Not a GIF, cut inside the header, an empty canvas, no image at all.
+  EXPECT_FALSE(scanGif("<html>Not found</html>", &error));
+  EXPECT_FALSE(scanGif(whole.substr(0, 9), &error));
+  EXPECT_FALSE(scanGif(writeGif(canvas(0, 4)), &error));
+  EXPECT_EQ(error, "empty canvas");
+  EXPECT_FALSE(scanGif(writeGif(canvas(4, 4)), &error));
+  EXPECT_EQ(error, "no image in the file");
+}
+
+TEST(GifScan, DamagedImageDataEndsTheSequenceAtThatFrame) {
+  auto s = canvas(8, 8);
+  for (int i = 0; i < 3; ++i) s.frames.push_back(solidFrame(0, 0, 8, 8, std::uint8_t(i)));
+  std::string bytes = writeGif(s);
+  // The second image's first data block: after its descriptor (10 bytes) and the LZW
+  // code size byte. Codes past the table's end make the data undecodable.
+  std::size_t second = bytes.find(',', bytes.find(',') + 1);
+  ASSERT_NE(second, std::string::npos);
+  std::size_t block = second + 10 + 1;
+  for (std::size_t i = block + 1; i < block + 1 + std::uint8_t(bytes[block]); ++i) bytes[i] = char(0xFF);
+  auto d = decode(bytes);
+  EXPECT_EQ(d.info.frames.size(), 3u);  // the scan does not decompress
+  EXPECT_EQ(d.decodedFrames, 1u);
+  EXPECT_FALSE(d.error.empty());
+}
+
+TEST(GifScan, LimitsMakeAFileUndecodable) {
+  auto s = canvas(64, 64);
+  for (int i = 0; i < 4; ++i) s.frames.push_back(solidFrame(0, 0, 64, 64, 0));
+  const std::string bytes = writeGif(s);
+  std::string error;
+  GifLimits limits;
+  limits.maxCanvasPixels = 64 * 63;
+  EXPECT_FALSE(scanGif(bytes, &error, limits));
+  EXPECT_EQ(error, "canvas larger than the limit");
+  limits = {};
+  limits.maxFrames = 3;
+  EXPECT_FALSE(scanGif(bytes, &error, limits));
+  EXPECT_EQ(error, "more frames than the limit");
+  limits = {};
+  limits.maxDecodedBytes = 4 * (64 * 64 * 5) - 1;
+  EXPECT_FALSE(scanGif(bytes, &error, limits));
+  EXPECT_EQ(error, "decoded size larger than the limit");
+  limits = {};
+  limits.maxFileBytes = bytes.size() - 1;
+  EXPECT_FALSE(scanGif(bytes, &error, limits));
+  limits = {};
+  EXPECT_TRUE(scanGif(bytes, &error, limits)) << error;
+}
+
+}  // namespace
+}  // namespace qvad
