@@ -9,6 +9,10 @@
 #include "platform/service_slot.h"
 #include "platform/toolkit/window.h"
 
+#if QVAD_BACKEND_GTK
+#include "platform/gtk/url_opener_gio.h"
+#endif
+
 namespace qvad {
 namespace {
 
@@ -31,7 +35,13 @@ class RecordingUrlOpener final : public UrlOpener {
   bool open(const std::string&) override { return true; }
 };
 
-std::shared_ptr<UrlOpener> makeRecordingUrlOpener() { return std::make_shared<RecordingUrlOpener>(); }
+std::shared_ptr<UrlOpener> makeRecordingUrlOpener() {
+#if QVAD_BACKEND_GTK
+  return std::make_shared<GioUrlOpener>();  // the desktop's own handlers
+#else
+  return std::make_shared<RecordingUrlOpener>();
+#endif
+}
 
 }  // namespace
 

@@ -173,7 +173,8 @@ void View::removeAnimation(const std::string& key) {
 
 bool View::hasRunningAnimation(double now) const {
   for (const auto& [key, anim] : animations_) {
-    if (anim.keyPath != "contents" || anim.values.size() < 2) continue;
+    std::size_t count = anim.source ? anim.source->frameCount() : anim.values.size();
+    if (anim.keyPath != "contents" || count < 2) continue;
     if (!(anim.duration > 0) || !std::isfinite(anim.duration)) continue;  // shows one value for good
     // Still cycling, or its last cycle ends and the view changes to its settled look.
     if ((now - anim.beginTime) / anim.duration <= anim.repeatCount) return true;
