@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
 
+#include <array>
 #include <functional>
+#include <vector>
 
 #include "platform/gtk/native_widget.h"
 #include "platform/gtk/url_opener_gio.h"
@@ -145,6 +147,47 @@ TEST_F(DesktopWindowTest, RepaintsAfterAChangeAndNotWithout) {
   square->setBackgroundColor(Color::rgb(255, 0, 0));
   ASSERT_TRUE(pump([&] { return desktop.framesDrawn() > frames; }));
   EXPECT_EQ(shotPixel(desktop, 120, 120), (std::array<int, 3>{255, 0, 0}));
+}
+
+TEST_F(DesktopWindowTest, AnimationKeepsFramesComingUntilItEnds) {
+  auto view = View::make(Rect{10, 10, 20, 20});
+  root->view()->addSubview(view);
+  DesktopWindow desktop(window);
+  settle(desktop);
+  auto solid = [](std::uint32_t argb) { return std::make_shared<Image>(1, 1, 1, std::vector<std::uint32_t>{argb}); };
+  KeyframeAnimation a;
+  a.values = {solid(0xffff0000), solid(0xff0000ff)};
+  a.duration = 0.3;
+  auto start = desktop.framesDrawn();
+  view->addAnimation("anim", a);
+  // Several frames for one change: the animation, not the change, drives them.
+  ASSERT_TRUE(pump([&] { return desktop.framesDrawn() >= start + 4; }));
+  ASSERT_TRUE(pump([&] { return !window->isAnimating(MainQueue::main().now()); }));
+  settle(desktop);
+  auto after = desktop.framesDrawn();
+  settle(desktop);
+  EXPECT_EQ(desktop.framesDrawn(), after);
+}
+
+TEST_F(DesktopWindowTest, FollowingTheKeyWindowOpensAndClosesDesktopWindows) {
+  auto toplevels = [] {
+    GList* list = gtk_window_list_toplevels();
+    guint n = 0;
+    for (GList* l = list; l; l = l->next) n += gtk_widget_get_visible(GTK_WIDGET(l->data));
+    g_list_free(list);
+    return n;
+  };
+  guint before = toplevels();
+  DesktopWindow::followKeyWindow(true);  // the current key window shows at once
+  EXPECT_EQ(toplevels(), before + 1);
+  auto other = std::make_shared<Window>();
+  other->makeKeyAndVisible();  // the old one closes, the new one opens
+  EXPECT_EQ(toplevels(), before + 1);
+  Application::shared().setKeyWindow(nullptr);
+  EXPECT_EQ(toplevels(), before);
+  DesktopWindow::followKeyWindow(false);
+  window->makeKeyAndVisible();
+  EXPECT_EQ(toplevels(), before);
 }
 
 TEST_F(DesktopWindowTest, PageWidgetSitsBetweenLayersAndLeavesWithItsView) {
