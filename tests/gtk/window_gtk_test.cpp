@@ -5,6 +5,7 @@
 #include <gtk/gtk.h>
 
 #include <array>
+#include <cstdlib>
 #include <functional>
 #include <vector>
 
@@ -239,12 +240,20 @@ TEST_F(DesktopWindowTest, AlertTextFieldIsEditedThroughARealEntry) {
   ASSERT_TRUE(pump([&] { return !root->presentedViewController(); }));
 }
 
-TEST(DesktopUrlOpener, HandsOnlyWebMailAndPhoneLinksToTheSystem) {
+TEST(DesktopServices, UrlsOnlyWebMailAndPhoneLinksNotificationsDeniedWithoutABus) {
   for (const char* ok : {"https://example.com/x", "HTTP://example.com", "mailto:a@example.com", "tel:+123", "sms:123"})
     EXPECT_TRUE(isDesktopOpenableURL(ok)) << ok;
   for (const char* bad : {"file:///etc/passwd", "javascript:alert(1)", "data:text/html,hi", "https:no-host",
                           "app-settings:", "ssh://host", "https://exa mple.com", "https://a\n.com", "", "nocolon"})
     EXPECT_FALSE(isDesktopOpenableURL(bad)) << bad;
+  // Notifications: no session bus, no notification service to ask.
+  const char* bus = std::getenv("DBUS_SESSION_BUS_ADDRESS");
+  std::string saved = bus ? bus : "";
+  unsetenv("DBUS_SESSION_BUS_ADDRESS");
+  queryDesktopNotificationAuthorization();
+  EXPECT_EQ(Application::shared().notificationAuthorization(), NotificationAuthorization::denied);
+  if (bus) setenv("DBUS_SESSION_BUS_ADDRESS", saved.c_str(), 1);
+
   GioUrlOpener opener;
   EXPECT_FALSE(opener.open(Application::openSettingsURLString));
   EXPECT_FALSE(opener.open("file:///etc/passwd"));

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/notification_center.h"
+#include "platform/toolkit/alert_controller.h"
 #include "platform/toolkit/button.h"
 #include "platform/toolkit/label.h"
 #include "support/toolkit_fixture.h"
@@ -98,6 +99,27 @@ TEST_F(WindowDisplayTest, AnimatingOnlyWhileAContentsAnimationChangesFrames) {
   view->setHidden(false);
   view->removeAnimation("anim");
   EXPECT_FALSE(w->isAnimating(queue().now()));
+}
+
+TEST_F(WindowDisplayTest, AlertIsCentredInTheWindowItIsPresentedIn) {
+  // A desktop window smaller than the screen: the alert box must not land outside it.
+  auto host = std::make_shared<ViewController>();
+  auto w = std::make_shared<Window>(Rect{0, 0, 320, 240});
+  w->setRootViewController(host);
+  w->makeKeyAndVisible();
+  auto alert = std::make_shared<AlertController>("Title", std::nullopt);
+  alert->addAction({"OK", AlertActionStyle::defaultStyle, nullptr});
+  host->present(alert, false);
+  runUntilIdle();
+  auto button = alert->actionButton(0);
+  Rect box = button->superview()->frame();
+  EXPECT_DOUBLE_EQ(box.midX(), 160);
+  EXPECT_DOUBLE_EQ(box.midY(), 120);
+  bool pressed = false;  // and a click where it shows reaches it
+  button->addTarget(ControlEvent::touchUpInside, [&] { pressed = true; });
+  EXPECT_TRUE(w->sendTap(button->convertToWindow(button->bounds().center())));
+  EXPECT_TRUE(pressed);
+  runFor(1);
 }
 
 TEST_F(WindowDisplayTest, KeyWindowChangesArePostedResignFirst) {
