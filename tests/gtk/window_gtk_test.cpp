@@ -1,6 +1,6 @@
 // The desktop window on a real display: clicks become the taps tests send, changes and
 // only changes repaint, pages' widgets sit between drawing layers, entries edit text
-// fields. Runs under Xvfb when there is no display (tests/support/with-display).
+// fields. Runs under Xvfb when there is no display (tests/webkit/with_display.sh).
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
 

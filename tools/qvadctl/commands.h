@@ -17,5 +17,7 @@ extern const char* const kReplyUsage;
 
 int gifCommand(const Args& args);
 extern const char* const kGifUsage;
+int bridgeCommand(const Args& args);
+extern const char* const kBridgeUsage;
 
 }  // namespace qvadctl

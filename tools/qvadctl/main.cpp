@@ -19,6 +19,8 @@ const Command kCommands[] = {
     {"sign", "build and sign a request URL as the library does", qvadctl::signCommand, &qvadctl::kSignUsage},
     {"reply", "run the request manager's reply handling on a body", qvadctl::replyCommand, &qvadctl::kReplyUsage},
     {"gif", "decode a GIF as the GIF player does", qvadctl::gifCommand, &qvadctl::kGifUsage},
+    {"bridge", "decode page messages and build the bridge's reply scripts", qvadctl::bridgeCommand,
+     &qvadctl::kBridgeUsage},
 };
 
 void printHelp(FILE* out) {

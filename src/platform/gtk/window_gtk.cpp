@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/gtk/native_widget.h"
+#include "platform/gtk/web_view_webkit.h"
 #include "platform/log.h"
 #include "platform/main_queue.h"
 #include "platform/notification_center.h"
@@ -22,6 +23,7 @@ namespace {
 constexpr const char* kLayerKey = "qvad-layer";
 
 GtkWidget* widgetOf(WebView& page) {
+  if (auto* engine = dynamic_cast<GtkWebView*>(&page)) return engine->widget();
   auto* native = dynamic_cast<NativeWidgetView*>(&page);
   return native ? native->nativeWidget() : nullptr;
 }

@@ -1,0 +1,391 @@
+// The bridge's actions on the toolkit (toasts, alerts, page close, page configuration,
+// ad events, the foreground answer), its delegate forwarding and script panels, and
+// its release.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/headless/scripted_web_view.h"
+#include "platform/http_session.h"
+#include "platform/toolkit/alert_controller.h"
+#include "support/toolkit_fixture.h"
+#include "ui/d3_notice_manager.h"
+#include "ui/d3_notice_view.h"
+#include "web/qv_weak_script_message_delegate.h"
+#include "web/wk_js_bridge.h"
+
+namespace qvad {
+namespace {
+
+using nlohmann::json;
+using Strings = std::vector<std::string>;
+
+std::string envelope(const std::string& callback, int ret, const std::string& paramsBase64) {
+  return callback + R"(('{"msg":"","params":")" + paramsBase64 + R"(","ret":)" + std::to_string(ret) + "}')";
+}
+const char* const kEmpty = "e30=";                       // {}
+const char* const kResult1 = "eyJyZXN1bHQiOiIxIn0=";     // {"result":"1"}
+const char* const kClicked1 = "eyJjbGlja2VkIjotMX0=";    // {"clicked":-1}
+const char* const kClicked2 = "eyJjbGlja2VkIjotMn0=";    // {"clicked":-2}
+const char* const kClicked3 = "eyJjbGlja2VkIjotM30=";    // {"clicked":-3}
+const char* const kIsOpenTrue = "eyJpc19vcGVuIjp0cnVlfQ==";
+const char* const kIsOpenFalse = "eyJpc19vcGVuIjpmYWxzZX0=";
+
+// The web container's part, as far as the bridge sees it: page messages in through a
+// weak proxy, the delegates, and the two sinks.
+class PageReceiver : public ScriptMessageHandler {
+ public:
+  explicit PageReceiver(std::weak_ptr<WKJSBridge> bridge) : bridge_(std::move(bridge)) {}
+  void didReceiveScriptMessage(UserContentController&, const ScriptMessage& message) override {
+    if (auto b = bridge_.lock()) b->receivePageMessage(message.body);
+  }
+
+ private:
+  std::weak_ptr<WKJSBridge> bridge_;
+};
+
+class RecordingDelegate : public WKJSBridgeNavigationDelegate, public WKJSBridgeUIDelegate {
+ public:
+  Strings calls;
+  NavigationActionDecisionHandler pendingDecision;
+
+  void decidePolicyForNavigationAction(WebView&, const NavigationAction& action,
+                                       NavigationActionDecisionHandler handler) override {
+    calls.push_back("policy " + action.request.url);
+    pendingDecision = std::move(handler);  // answered later, as a container may
+  }
+  void didStartProvisionalNavigation(WebView&, NavigationId id) override { calls.push_back("start " + std::to_string(id)); }
+  void didCommitNavigation(WebView&, NavigationId id) override { calls.push_back("commit " + std::to_string(id)); }
+  void didFinishNavigation(WebView&, NavigationId id) override { calls.push_back("finish " + std::to_string(id)); }
+  void didFailNavigation(WebView&, NavigationId, const PlatformError& e) override {
+    calls.push_back("fail " + std::to_string(e.code));
+  }
+  void didFailProvisionalNavigation(WebView&, NavigationId, const PlatformError& e) override {
+    calls.push_back("failProvisional " + std::to_string(e.code));
+  }
+  void didReceiveServerRedirectForProvisionalNavigation(WebView&, NavigationId) override { calls.push_back("redirect"); }
+  std::shared_ptr<WebView> createWebView(WebView&, const WebViewConfiguration&, const NavigationAction& action,
+                                         const WindowFeatures&) override {
+    calls.push_back("newWindow " + action.request.url);
+    return nullptr;
+  }
+};
+
+class BridgeActionsTest : public testing::ToolkitTest {
+ protected:
+  void SetUp() override {
+    ToolkitTest::SetUp();
+    D3NoticeManager::sharedInstance().clearNotice();
+    Application::shared().setNotificationAuthorization(NotificationAuthorization::notDetermined);
+    root = std::make_shared<ViewController>();
+    window = makeKeyWindow(root);
+    container = std::make_shared<ViewController>();
+    webView = std::make_shared<ScriptedWebView>(Rect{0, 64, 375, 748}, WebViewConfiguration{});
+    container->view()->addSubview(webView);
+    bridge = WKJSBridge::bind(webView);
+    receiver = std::make_shared<PageReceiver>(bridge);
+    webView->configuration().userContentController->addScriptMessageHandler(
+        std::make_shared<QvWeakScriptMessageDelegate>(receiver), "tavro");
+    delegate = std::make_shared<RecordingDelegate>();
+    bridge->setUIDelegate(delegate);
+    bridge->setNavigationDelegate(delegate);
+    bridge->setViewController(container);
+    bridge->setPageConfig([this](bool b) { events.push_back(b ? "config true" : "config false"); });
+    bridge->setAdCallBackAction([this](const std::string& e) { events.push_back(e); });
+    bridge->jsbridge();
+    root->present(container, false);
+    runFor(1);
+  }
+
+  // The page calls the built-in handler; the action runs on a later turn of the loop,
+  // and what it presents has finished appearing half a second later.
+  void call(const std::string& method, json params = json::object(), std::optional<std::string> callback = "cb") {
+    json m = {{"method", method}, {"params", std::move(params)}};
+    if (callback) m["callback"] = *callback;
+    ASSERT_TRUE(webView->postMessage("tavro", json{{"action", "jsbridge"}, {"method", m}}.dump()));
+    runFor(0.5);
+  }
+  Strings scripts() const { return webView->evaluatedScriptTexts(); }
+  std::shared_ptr<AlertController> shownAlert() const {
+    return std::dynamic_pointer_cast<AlertController>(container->presentedViewController());
+  }
+  std::shared_ptr<D3NoticeView> visibleToast() const {
+    for (const auto& v : D3NoticeManager::sharedInstance().notices()) {
+      if (v->tag() == 891 && !v->isHidden() && v->window()) return std::dynamic_pointer_cast<D3NoticeView>(v);
+    }
+    return nullptr;
+  }
+
+  std::shared_ptr<ViewController> root;
+  std::shared_ptr<Window> window;
+  std::shared_ptr<ViewController> container;
+  std::shared_ptr<ScriptedWebView> webView;
+  std::shared_ptr<WKJSBridge> bridge;
+  std::shared_ptr<PageReceiver> receiver;
+  std::shared_ptr<RecordingDelegate> delegate;
+  Strings events;
+};
+
+TEST_F(BridgeActionsTest, ToastIsShownAndAnsweredOnlyWhenItHasText) {
+  call("toast", {{"text", "Saved"}});
+  auto toast = visibleToast();
+  ASSERT_TRUE(toast);
+  EXPECT_EQ(toast->label->text(), "Saved");
+  EXPECT_EQ(scripts(), Strings{envelope("cb", 0, kResult1)});
+  runFor(2.1);
+  EXPECT_FALSE(visibleToast());  // hidden after 2 s
+
+  webView->clearRecords();
+  call("toast");
+  call("toast", {{"text", 5}});
+  EXPECT_TRUE(scripts().empty());
+  EXPECT_FALSE(visibleToast());
+}
+
+TEST_F(BridgeActionsTest, AlertButtonsAnswerByTheirPosition) {
+  call("alert", {{"title", "T"}, {"message", "M"}, {"button2", "Two"}});
+  auto alert = shownAlert();
+  ASSERT_TRUE(alert);
+  EXPECT_EQ(alert->alertTitle(), "T");
+  EXPECT_EQ(alert->message(), "M");
+  ASSERT_EQ(alert->actions().size(), 1u);
+  EXPECT_EQ(alert->actions()[0].title, "Two");
+  EXPECT_TRUE(scripts().empty());  // nothing before the tap
+  alert->pressAction(0);
+  runFor(1);
+  EXPECT_EQ(scripts(), Strings{envelope("cb", 0, kClicked2)});
+
+  webView->clearRecords();
+  call("alert", {{"button1", "One"}, {"button2", 2}, {"button3", "Three"}});
+  alert = shownAlert();
+  ASSERT_TRUE(alert);
+  EXPECT_EQ(alert->alertTitle(), "");  // absent title and message stay empty
+  ASSERT_EQ(alert->actions().size(), 2u);
+  alert->pressAction(1);
+  runFor(1);
+  EXPECT_EQ(scripts(), Strings{envelope("cb", 0, kClicked3)});
+}
+
+TEST_F(BridgeActionsTest, AlertWithoutButtonsCanStillBeDismissed) {
+  call("alert", {{"message", "stuck?"}});
+  auto alert = shownAlert();
+  ASSERT_TRUE(alert);
+  ASSERT_EQ(alert->actions().size(), 1u);
+  EXPECT_EQ(alert->actions()[0].title, "sure");
+  alert->pressAction(0);
+  runFor(1);
+  EXPECT_FALSE(container->presentedViewController());
+  EXPECT_EQ(scripts(), Strings{envelope("cb", 0, kClicked1)});
+}
+
+TEST_F(BridgeActionsTest, LaterRepliesGoToTheMessageCurrentAtReplyTime) {
+  call("alert", {{"button1", "OK"}}, "alertCb");
+  call("toast", {{"text", "t"}}, "toastCb");
+  runFor(2);  // the toast sits over the alert's buttons until it hides
+  shownAlert()->pressAction(0);
+  runFor(1);
+  EXPECT_EQ(scripts(), (Strings{envelope("toastCb", 0, kResult1), envelope("toastCb", 0, kClicked1)}));
+
+  // A prompt that decodes as a message changes the target without being routed.
+  webView->clearRecords();
+  bridge->setOpenNotifyCallBackStr("pending");
+  webView->runTextInputPanel(R"({"method":{"method":"toast","params":{"text":"x"},"callback":"promptCb"}})");
+  EXPECT_EQ(bridge->jsModel()->replyTarget(), "promptCb");
+  bridge->tryFinishCallBack();
+  EXPECT_EQ(scripts(), Strings{envelope("promptCb", 0, kIsOpenTrue)});
+  EXPECT_FALSE(visibleToast());
+}
+
+TEST_F(BridgeActionsTest, WithoutAKeyWindowToastsAreAnsweredAndAlertsDropped) {
+  Application::shared().setKeyWindow(nullptr);
+  call("toast", {{"text", "t"}});
+  EXPECT_FALSE(visibleToast());
+  EXPECT_EQ(scripts(), Strings{envelope("cb", 0, kResult1)});
+  call("alert", {{"button1", "OK"}});
+  EXPECT_FALSE(container->presentedViewController());
+  call("pageClose");
+  EXPECT_EQ(scripts().size(), 1u);
+  EXPECT_TRUE(events.empty());
+}
+
+TEST_F(BridgeActionsTest, PageCloseOnlyWhenTheContainerIsOnTop) {
+  // Covered by another screen.
+  auto cover = std::make_shared<ViewController>();
+  container->present(cover, false);
+  runFor(1);
+  call("pageClose");
+  EXPECT_TRUE(events.empty());
+  cover->dismiss(false);
+  runFor(1);
+
+  // Covered by an alert the page opened.
+  call("alert", {{"button1", "OK"}});
+  call("pageClose");
+  runFor(1);
+  EXPECT_TRUE(events.empty());
+  EXPECT_TRUE(shownAlert());
+  shownAlert()->pressAction(0);
+  runFor(1);
+
+  webView->clearRecords();
+  call("pageClose");
+  EXPECT_EQ(events, (Strings{"adWillClose", "adDidClose"}));
+  EXPECT_FALSE(root->presentedViewController());
+  EXPECT_TRUE(scripts().empty());
+}
+
+TEST_F(BridgeActionsTest, PageConfigSendsTheBooleanOrFalseAndAlwaysAnswers) {
+  call("pageConfig", {{"link_new_window", true}});
+  call("pageConfig", {{"link_new_window", "true"}});
+  call("pageConfig", {{"link_new_window", 1}});
+  call("pageConfig");
+  EXPECT_EQ(events, (Strings{"config true", "config false", "config false", "config false"}));
+  EXPECT_EQ(scripts(), Strings(4, envelope("cb", 0, kEmpty)));
+
+  webView->clearRecords();
+  bridge->setPageConfig({});
+  call("pageConfig", {{"link_new_window", true}});
+  EXPECT_EQ(scripts(), Strings{envelope("cb", 0, kEmpty)});
+}
+
+TEST_F(BridgeActionsTest, AdEventsPassUnchangedWithoutAReply) {
+  call("adCallBack", {{"action", "rewardedVideoAdComplete"}});
+  call("adCallBack", {{"action", 3}});
+  call("adCallBack");
+  EXPECT_EQ(events, (Strings{"rewardedVideoAdComplete", "", ""}));
+  EXPECT_TRUE(scripts().empty());
+}
+
+TEST_F(BridgeActionsTest, UnknownNamesAnswerTenAndRecognisedOnesStaySilent) {
+  call("Toast", {{"text", "x"}});
+  call("", json::object(), "empty");
+  call("userInfo");
+  call("device");
+  call("nothing", json::object(), std::nullopt);  // no callback: no reply
+  EXPECT_EQ(scripts(), (Strings{envelope("cb", 10, kEmpty), envelope("empty", 10, kEmpty)}));
+  EXPECT_FALSE(visibleToast());
+}
+
+TEST_F(BridgeActionsTest, ForegroundAnswerComesOncePerMarker) {
+  call("toast", {{"text", "t"}}, "fg");
+  webView->clearRecords();
+  bridge->tryFinishCallBack();
+  EXPECT_TRUE(scripts().empty());  // no marker
+
+  Application::shared().setNotificationAuthorization(NotificationAuthorization::denied);
+  bridge->setOpenNotifyCallBackStr("1");
+  bridge->tryFinishCallBack();
+  bridge->tryFinishCallBack();
+  EXPECT_EQ(scripts(), Strings{envelope("fg", 0, kIsOpenFalse)});
+  EXPECT_EQ(bridge->openNotifyCallBackStr(), "");
+}
+
+TEST_F(BridgeActionsTest, NavigationCallbacksAndDecisionsAreForwardedUnchanged) {
+  auto decision = webView->decidePolicy(ScriptedWebView::linkAction("https://a.test/"));
+  EXPECT_FALSE(decision->answered());
+  delegate->pendingDecision(NavigationActionPolicy::allow);
+  EXPECT_EQ(decision->values, std::vector<NavigationActionPolicy>{NavigationActionPolicy::allow});
+
+  webView->deliverDidStartProvisional(7);
+  webView->deliverServerRedirect(7, "https://b.test/");
+  webView->deliverDidCommit(7, "https://b.test/");
+  webView->deliverDidFinish(7);
+  webView->deliverDidFail(8, PlatformError{-1001, kURLErrorDomain, "timed out", ""});
+  webView->deliverDidFailProvisional(9, PlatformError{-1009, kURLErrorDomain, "offline", ""});
+  webView->requestNewWindow(ScriptedWebView::newWindowAction("https://c.test/"));
+  EXPECT_EQ(delegate->calls, (Strings{"policy https://a.test/", "start 7", "redirect", "commit 7", "finish 7",
+                                      "fail -1001", "failProvisional -1009", "newWindow https://c.test/"}));
+  // A navigation response the delegate does not answer itself is allowed by default.
+  EXPECT_EQ(webView->decidePolicy(NavigationResponse{})->value(), NavigationResponsePolicy::allow);
+}
+
+TEST_F(BridgeActionsTest, WithoutDelegatesPoliciesCancelAndPanelsComplete) {
+  delegate.reset();
+  EXPECT_EQ(webView->decidePolicy(ScriptedWebView::linkAction("https://a.test/"))->values,
+            std::vector<NavigationActionPolicy>{NavigationActionPolicy::cancel});
+  EXPECT_EQ(webView->decidePolicy(NavigationResponse{})->values,
+            std::vector<NavigationResponsePolicy>{NavigationResponsePolicy::cancel});
+  EXPECT_EQ(webView->requestNewWindow(ScriptedWebView::newWindowAction("https://c.test/")), nullptr);
+  EXPECT_EQ(webView->runAlertPanel("hello")->count, 1u);
+  EXPECT_EQ(webView->runTextInputPanel("name?", "anon")->values, (std::vector<std::optional<std::string>>{"anon"}));
+  EXPECT_EQ(webView->runConfirmPanel("sure?")->values, std::vector<bool>{false});  // left to the web view
+  webView->deliverDidFinish(1);  // dropped, no crash
+  EXPECT_FALSE(container->presentedViewController());
+}
+
+TEST_F(BridgeActionsTest, DefaultPanelsAreNativeAlertsWithSure) {
+  EXPECT_EQ(webView->runAlertPanel("")->count, 1u);  // empty message: at once
+  EXPECT_FALSE(container->presentedViewController());
+
+  auto alertAnswers = webView->runAlertPanel("Hi");
+  runFor(1);
+  auto alert = shownAlert();
+  ASSERT_TRUE(alert);
+  EXPECT_EQ(alert->message(), "Hi");
+  EXPECT_EQ(alert->actions()[0].title, "sure");
+  EXPECT_FALSE(alertAnswers->answered());
+  alert->pressAction(0);
+  runFor(1);
+  EXPECT_EQ(alertAnswers->count, 1u);
+
+  auto promptAnswers = webView->runTextInputPanel("Name?", "anon");
+  runFor(1);
+  alert = shownAlert();
+  ASSERT_TRUE(alert);
+  ASSERT_EQ(alert->textFields().size(), 1u);
+  EXPECT_EQ(alert->textFields()[0]->text(), "anon");
+  alert->textFields()[0]->setText("");
+  alert->pressAction(0);
+  runFor(1);
+  EXPECT_EQ(promptAnswers->values, (std::vector<std::optional<std::string>>{std::string()}));
+
+  // Nothing to present on: answered as if "sure" had been tapped.
+  Application::shared().setKeyWindow(nullptr);
+  EXPECT_EQ(webView->runAlertPanel("Hi")->count, 1u);
+  EXPECT_EQ(webView->runTextInputPanel("Name?")->values, (std::vector<std::optional<std::string>>{std::nullopt}));
+}
+
+TEST_F(BridgeActionsTest, ReleasedBridgeRemovesItsChannelAndIsNotKeptAlive) {
+  auto controller = webView->configuration().userContentController;
+  call("alert", {{"button1", "OK"}});  // a pending alert holds the bridge weakly
+  std::weak_ptr<WKJSBridge> weak = bridge;
+  bridge.reset();
+  EXPECT_TRUE(weak.expired());
+  EXPECT_EQ(controller->scriptMessageHandler("tavro"), nullptr);
+  shownAlert()->pressAction(0);
+  runFor(1);
+  EXPECT_TRUE(scripts().empty());
+  EXPECT_FALSE(webView->postMessage("tavro", "{}"));
+
+  // The proxy drops messages once its receiver is gone.
+  auto other = WKJSBridge::bind(webView);
+  auto proxy = std::make_shared<QvWeakScriptMessageDelegate>(std::make_shared<PageReceiver>(other));
+  EXPECT_EQ(proxy->scriptDelegate(), nullptr);
+}
+
+TEST(ScriptedWebView, KeepsABackListAndTellsObservers) {
+  auto webView = std::make_shared<ScriptedWebView>(Rect{}, WebViewConfiguration{});
+  Strings seen;
+  auto id = webView->addObserver(WebViewProperty::estimatedProgress, [&](WebView& w, WebViewProperty) {
+    seen.push_back(std::to_string(w.estimatedProgress()));
+  });
+  NavigationId first = webView->load("https://a.test/");
+  EXPECT_EQ(webView->loadCalls().back().request.url, "https://a.test/");
+  webView->deliverLoad(first, "https://a.test/", "A");
+  webView->deliverLoad(webView->nextNavigationId(), "https://a.test/2");
+  EXPECT_TRUE(webView->canGoBack());
+  EXPECT_NE(webView->goBack(), 0u);
+  EXPECT_EQ(webView->url(), "https://a.test/");
+  EXPECT_FALSE(webView->canGoBack());
+  EXPECT_TRUE(webView->canGoForward());
+  EXPECT_EQ(webView->goBack(), 0u);
+  webView->removeObserver(id);
+  webView->setEstimatedProgress(0.5);
+  EXPECT_EQ(seen, (Strings{"1.000000", "1.000000"}));
+  EXPECT_EQ(webView->title(), "A");
+  EXPECT_FALSE(webView->isLoading());
+}
+
+}  // namespace
+}  // namespace qvad
