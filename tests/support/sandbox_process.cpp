@@ -138,9 +138,9 @@ void CountingSession::dataTask(HttpRequest request, HttpCompletion completion) {
     inner_->dataTask(std::move(request), std::move(completion));
     return;
   }
-  inner_->dataTask(std::move(request), [this, completion = std::move(completion)](HttpResponse r) {
+  inner_->dataTask(std::move(request), [finished = finished_, completion = std::move(completion)](HttpResponse r) {
     completion(std::move(r));
-    finished_.fetch_add(1);
+    finished->fetch_add(1);
   });
 }
 

@@ -53,11 +53,13 @@ class CountingSession final : public HttpSession {
  public:
   explicit CountingSession(std::shared_ptr<HttpSession> inner) : inner_(std::move(inner)) {}
   void dataTask(HttpRequest request, HttpCompletion completion) override;
-  int finished() const { return finished_.load(); }
+  int finished() const { return finished_->load(); }
 
  private:
-  std::atomic<int> finished_{0};
-  std::shared_ptr<HttpSession> inner_;  // destroyed first: joins the worker that counts
+  // Shared with the completions: the wrapped session is the process's, so its worker may
+  // count a late reply after this wrapper is gone.
+  std::shared_ptr<std::atomic<int>> finished_ = std::make_shared<std::atomic<int>>(0);
+  std::shared_ptr<HttpSession> inner_;
 };
 
 /// Free TCP port on 127.0.0.1 with nobody listening (bound, then released).

@@ -200,6 +200,15 @@ TEST_F(DesktopWindowTest, PageWidgetSitsBetweenLayersAndLeavesWithItsView) {
   click(desktop, 20, 120);
   EXPECT_FALSE(taken);
 
+  page->setFrame({0, 1000, 320, 160});  // out of the window: no widget, and what
+  settle(desktop);                      // was above it is still drawn
+  EXPECT_EQ(gtk_widget_get_parent(page->nativeWidget()), nullptr);
+  EXPECT_EQ(desktop.layerCount(), 1u);
+  EXPECT_EQ(shotPixel(desktop, 160, 120), (std::array<int, 3>{0, 0, 255}));
+
+  page->setFrame({0, 40, 320, 160});
+  settle(desktop);
+  EXPECT_EQ(desktop.layerCount(), 2u);
   page->removeFromSuperview();
   settle(desktop);
   EXPECT_EQ(gtk_widget_get_parent(page->nativeWidget()), nullptr);

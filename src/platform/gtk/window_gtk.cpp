@@ -59,18 +59,24 @@ struct DesktopWindow::Impl final : RenderSink {
   std::uint64_t frames = 0;
   std::shared_ptr<View> pressed;
 
-  // RenderSink: pages with a widget are shown natively; text fields get entries.
+  // RenderSink. The placement pass collects the visible pages that have a widget and the
+  // visible text fields; drawing then treats exactly those as shown natively, so the
+  // layers it draws match the layers stacked in the overlay.
   bool placeWebView(WebView& view, const NativePlacement& p) override {
-    GtkWidget* w = widgetOf(view);
-    if (!w) return false;
-    if (collecting) {
-      if (p.visible.width() > 0 && p.visible.height() > 0) seenPages.emplace_back(std::static_pointer_cast<View>(view.shared_from_this()), p.frame);
-    }
+    if (!collecting) return isPlaced(pages, view);
+    if (!widgetOf(view) || !isVisible(p)) return false;
+    seenPages.emplace_back(std::static_pointer_cast<View>(view.shared_from_this()), p.frame);
     return true;
   }
   bool placeTextField(TextField& field, const NativePlacement& p) override {
-    if (collecting && p.visible.width() > 0) seenFields.emplace_back(std::static_pointer_cast<View>(field.shared_from_this()), p.frame);
+    if (!collecting) return isPlaced(entries, field);
+    if (!isVisible(p)) return false;
+    seenFields.emplace_back(std::static_pointer_cast<View>(field.shared_from_this()), p.frame);
     return true;
+  }
+  static bool isVisible(const NativePlacement& p) { return p.visible.width() > 0 && p.visible.height() > 0; }
+  static bool isPlaced(const std::vector<Placed>& list, const View& v) {
+    return std::any_of(list.begin(), list.end(), [&](const Placed& p) { return p.view.lock().get() == &v; });
   }
 
   void scheduleFrame() {
