@@ -62,6 +62,27 @@ class MainQueue {
 /// Posts to the installed main queue.
 inline void dispatchMain(Task task) { MainQueue::main().async(std::move(task)); }
 
+/// A one-shot timer of a queue's timer list, keyed by due time; equal due times fire
+/// in posting order.
+struct PendingTimer {
+  TimerId id;
+  Task task;
+};
+
+/// Removes timer `id` from `timers` and hands back its task (empty when there was no
+/// such timer), for the caller to destroy outside its lock: captures may post or cancel.
+template <class Due>
+Task takeTimer(std::multimap<Due, PendingTimer>& timers, TimerId id) {
+  for (auto it = timers.begin(); it != timers.end(); ++it) {
+    if (it->second.id == id) {
+      Task task = std::move(it->second.task);
+      timers.erase(it);
+      return task;
+    }
+  }
+  return {};
+}
+
 /// Identifies the main thread by kernel thread id, so that the process's first thread
 /// is the main one by default whichever thread happens to make the queue.
 class MainThreadId {
@@ -113,11 +134,7 @@ class HeadlessMainQueue final : public MainQueue {
   mutable std::mutex mu_;
   std::condition_variable cv_;
   std::deque<Task> tasks_;
-  struct Timer {
-    TimerId id;
-    Task task;
-  };
-  std::multimap<double, Timer> timers_;  // due time -> timer; equal times fire in posting order
+  std::multimap<double, PendingTimer> timers_;  // due time -> timer; equal times fire in posting order
   TimerId nextId_ = 1;
   MainThreadId mainThread_;
   bool virtualClock_ = false;

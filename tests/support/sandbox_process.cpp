@@ -138,6 +138,8 @@ void CountingSession::dataTask(HttpRequest request, HttpCompletion completion) {
     inner_->dataTask(std::move(request), std::move(completion));
     return;
   }
+  // The counter is shared with the completion: the worker may still be finishing one
+  // after the test let go of this session (the session it wraps lives on in its slot).
   inner_->dataTask(std::move(request), [finished = finished_, completion = std::move(completion)](HttpResponse r) {
     completion(std::move(r));
     finished->fetch_add(1);

@@ -56,8 +56,6 @@ class CountingSession final : public HttpSession {
   int finished() const { return finished_->load(); }
 
  private:
-  // Shared with the completions: the wrapped session is the process's, so its worker may
-  // count a late reply after this wrapper is gone.
   std::shared_ptr<std::atomic<int>> finished_ = std::make_shared<std::atomic<int>>(0);
   std::shared_ptr<HttpSession> inner_;
 };

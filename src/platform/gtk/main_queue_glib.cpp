@@ -93,21 +93,17 @@ TimerId GlibMainQueue::asyncAfter(double seconds, Task task) {
   {
     std::lock_guard lock(mu_);
     id = nextId_++;
-    timers_.emplace(nowMicros() + toMicros(seconds), Timer{id, std::move(task)});
+    timers_.emplace(nowMicros() + toMicros(seconds), PendingTimer{id, std::move(task)});
   }
   g_main_context_wakeup(context_);  // the poll may need a shorter time-out now
   return id;
 }
 
 void GlibMainQueue::cancel(TimerId id) {
-  Task doomed;  // destroyed outside the lock: its captures may post or cancel
-  std::lock_guard lock(mu_);
-  for (auto it = timers_.begin(); it != timers_.end(); ++it) {
-    if (it->second.id == id) {
-      doomed = std::move(it->second.task);
-      timers_.erase(it);
-      break;
-    }
+  Task doomed;
+  {
+    std::lock_guard lock(mu_);
+    doomed = takeTimer(timers_, id);
   }
 }
 

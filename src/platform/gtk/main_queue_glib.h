@@ -65,11 +65,7 @@ class GlibMainQueue final : public MainQueue {
 
   mutable std::mutex mu_;
   std::deque<Task> tasks_;  // guarded by mu_
-  struct Timer {
-    TimerId id;
-    Task task;
-  };
-  std::multimap<std::int64_t, Timer> timers_;  // due (monotonic µs) -> timer; guarded by mu_
+  std::multimap<std::int64_t, PendingTimer> timers_;  // due (monotonic µs) -> timer; guarded by mu_
   TimerId nextId_ = 1;                         // guarded by mu_
   std::vector<GMainLoop*> loops_;              // running run() calls, innermost last; guarded by mu_
   std::size_t ran_ = 0;                        // tasks and timers run; main thread only

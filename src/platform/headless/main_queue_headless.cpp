@@ -20,21 +20,17 @@ TimerId HeadlessMainQueue::asyncAfter(double seconds, Task task) {
     std::lock_guard lock(mu_);
     id = nextId_++;
     double due = nowLocked() + std::max(0.0, seconds);
-    timers_.emplace(due, Timer{id, std::move(task)});
+    timers_.emplace(due, PendingTimer{id, std::move(task)});
   }
   cv_.notify_all();
   return id;
 }
 
 void HeadlessMainQueue::cancel(TimerId id) {
-  Task doomed;  // destroyed outside the lock: its captures may post or cancel
-  std::lock_guard lock(mu_);
-  for (auto it = timers_.begin(); it != timers_.end(); ++it) {
-    if (it->second.id == id) {
-      doomed = std::move(it->second.task);
-      timers_.erase(it);
-      break;
-    }
+  Task doomed;
+  {
+    std::lock_guard lock(mu_);
+    doomed = takeTimer(timers_, id);
   }
 }
 
