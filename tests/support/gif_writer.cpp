@@ -102,11 +102,11 @@ std::string makeBadgeGif(int side, int frames, int delayCs) {
   for (int i = 0; i < 256; ++i) spec.palette.push_back(std::uint32_t(i * 0x010101 ^ (i << 16)));
   for (int k = 0; k < frames; ++k) {
     GifWriterFrame f = solidFrame(0, 0, side, side, 0, delayCs);
-    // Bands that move with the frame number, with a little texture so the LZW
-    // dictionary works as hard as on a real picture.
+    // Bands that move with the frame number, with some texture, so the file compresses
+    // about as well as a drawn badge (a 400x400, 100-frame one is about 2 MB).
     for (int y = 0; y < side; ++y)
       for (int x = 0; x < side; ++x)
-        f.pixels[std::size_t(y) * side + x] = std::uint8_t(((x + k * 3) / 8 + (y / 8)) * 16 + ((x * y + k) % 7));
+        f.pixels[std::size_t(y) * side + x] = std::uint8_t(((x + k * 3) / 8 + (y / 8)) * 16 + ((x / 4 + y / 4 + k) % 3));
     spec.frames.push_back(std::move(f));
   }
   return writeGif(spec);

@@ -40,9 +40,13 @@ DecodedGif decode(const std::string& bytes, const GifLimits& limits = {}) {
 
 TEST(GifCompositing, CanvasStartsTransparentAndFramesAreClippedToIt) {
   auto s = canvas(4, 4);
-  s.frames = {solidFrame(1, 1, 2, 2, 0), solidFrame(3, 3, 4, 4, 1)};  // the second runs off the edge
+  // The second runs off the edges; the third lies wholly below the canvas.
+  s.frames = {solidFrame(1, 1, 2, 2, 0), solidFrame(3, 3, 4, 4, 1), solidFrame(0, 9, 4, 4, 2),
+              solidFrame(0, 0, 1, 1, 3)};
   auto d = decode(writeGif(s));
-  ASSERT_EQ(d.frames.size(), 2u);
+  ASSERT_EQ(d.frames.size(), 4u);
+  EXPECT_EQ(d.frames[2]->pixels(), d.frames[1]->pixels());
+  EXPECT_EQ(px(*d.frames[3], 0, 0), argb(kWhite));  // decoding goes on after skipped rows
   EXPECT_EQ(px(*d.frames[0], 0, 0), kClear);
   EXPECT_EQ(px(*d.frames[0], 1, 1), argb(kRed));
   EXPECT_EQ(px(*d.frames[0], 3, 3), kClear);

@@ -242,13 +242,18 @@ bool GifCompositor::drawImage(const GifFrameInfo& f) {
     } else {
       row = r;
     }
+    const int y = f.top + row;
+    // Rows below the canvas never show: stop decompressing and skip the rest.
+    if (!f.interlaced && y >= H) {
+      if (!skipCodeBlocks(gif_, true)) return fail("file ended inside frame " + std::to_string(next_));
+      return true;
+    }
     if (DGifGetLine(gif_, line_.data(), f.width) == GIF_ERROR) {
       // An end code before the last pixel leaves the rest untouched, as browsers show
       // such frames; broken data (a code outside the table, missing blocks) ends here.
       if (gif_->Error == D_GIF_ERR_EOF_TOO_SOON && skipCodeBlocks(gif_, true)) return true;
       return fail("frame " + std::to_string(next_) + " cannot be decoded: " + giflibError(gif_->Error));
     }
-    const int y = f.top + row;
     if (y >= 0 && y < H) {
       std::uint32_t* out = &canvas_[std::size_t(y) * W];
       for (int x = x0; x < x1; ++x) {
