@@ -11,17 +11,6 @@
 namespace qvad::fuzz {
 namespace {
 
-class Receiver : public ScriptMessageHandler {
- public:
-  explicit Receiver(std::weak_ptr<WKJSBridge> bridge) : bridge_(std::move(bridge)) {}
-  void didReceiveScriptMessage(UserContentController&, const ScriptMessage& message) override {
-    if (auto b = bridge_.lock()) b->receivePageMessage(message.body);
-  }
-
- private:
-  std::weak_ptr<WKJSBridge> bridge_;
-};
-
 std::optional<std::string> unbase64(const std::string& text) {
   static const std::string kAlphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
   if (text.size() % 4 != 0) return std::nullopt;
@@ -69,11 +58,9 @@ void pageMessage(const std::uint8_t* data, std::size_t size) {
   bridge->setPageConfig([](bool) {});
   bridge->setAdCallBackAction([](const std::string&) {});
   bridge->jsbridge();
-  auto receiver = std::make_shared<Receiver>(bridge);
-  webView->configuration().userContentController->addScriptMessageHandler(receiver, kBridgeModuleName);
 
   // The same bytes as a posted text, and as a prompt (the second way in).
-  webView->postMessage(kBridgeModuleName, nlohmann::json(text));
+  bridge->receivePageMessage(nlohmann::json(text));
   const auto posted = bridge->jsModel();
   queue->runUntilIdle();
   for (const auto& script : webView->evaluatedScriptTexts()) checkEnvelope(script, posted->replyTarget().value_or(""));

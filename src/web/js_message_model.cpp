@@ -73,16 +73,22 @@ void JSMessageModel::mapping(const nlohmann::json& value) {
 
 std::shared_ptr<JSMessageModel> JSMessageModel::decode(const nlohmann::json& posted) {
   if (posted.is_string()) return decodeText(posted.get_ref<const std::string&>());
-  if (!withinDepth(posted, kMaxPageMessageDepth)) return nullptr;
+  if (!posted.is_object() || !withinDepth(posted, kMaxPageMessageDepth)) return nullptr;
   auto parsed = ResultParse<JSMessageModel>::parse(posted, {});
   return parsed.value ? std::make_shared<JSMessageModel>(std::move(*parsed.value)) : nullptr;
 }
 
 std::shared_ptr<JSMessageModel> JSMessageModel::decodeText(std::string_view text) {
   if (text.size() > kMaxPageMessageBytes || !textWithinDepth(text, kMaxPageMessageDepth)) return nullptr;
-  auto value = parseReplyBody(text);
-  if (!value) return nullptr;
-  return decode(*value);
+  nlohmann::json value = nlohmann::json::parse(text.begin(), text.end(), nullptr, /*allow_exceptions=*/false);
+  // JSON text of a posted text (an engine may hand over every value as JSON) holds the
+  // message one level down; deeper wrapping is not a message.
+  if (value.is_string()) {
+    const std::string& inner = value.get_ref<const std::string&>();
+    if (inner.size() > kMaxPageMessageBytes || !textWithinDepth(inner, kMaxPageMessageDepth)) return nullptr;
+    value = nlohmann::json::parse(inner, nullptr, /*allow_exceptions=*/false);
+  }
+  return value.is_object() ? decode(value) : nullptr;
 }
 
 }  // namespace qvad

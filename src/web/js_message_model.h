@@ -47,7 +47,8 @@ class JSMessageModel {
   /// A posted value: a JSON object, or a text holding one (read the same way). Nothing
   /// for anything else, or beyond the size and nesting limits.
   static std::shared_ptr<JSMessageModel> decode(const nlohmann::json& posted);
-  /// JSON text holding an object (a prompt's text); nothing otherwise.
+  /// JSON text of an object, or of a string holding one (a prompt's text, or a posted
+  /// value as an engine serialises it); nothing otherwise.
   static std::shared_ptr<JSMessageModel> decodeText(std::string_view text);
 
   /// The reply function, installed by the bridge when the message asks for a reply.

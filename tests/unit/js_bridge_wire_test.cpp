@@ -61,6 +61,11 @@ TEST(JSMessageModel, ObjectsAndTextHoldingAnObjectDecodeAlike) {
   ASSERT_TRUE(fromObject && fromText);
   EXPECT_EQ(fromObject->action, fromText->action);
   EXPECT_EQ(fromObject->method->method, fromText->method->method);
+  // An engine handing over a posted text as JSON text adds one level, read through;
+  // a second level is not a message.
+  const std::string once = json(object.dump()).dump();
+  EXPECT_NE(JSMessageModel::decode(json(once)), nullptr);
+  EXPECT_EQ(JSMessageModel::decode(json(json(once).dump())), nullptr);
 
   for (const json& bad : {json(5), json(nullptr), json::array({1}), json("not json"), json("[1,2]"), json("7"),
                           json("")}) {

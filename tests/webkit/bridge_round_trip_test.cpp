@@ -92,6 +92,16 @@ TEST_F(EngineTest, PageMessagesReachTheBridgeAndRepliesComeBackIntact) {
   bridge->injectMessageFunction(std::nullopt, "window.qv.onMessage", params);
   ASSERT_TRUE(runUntil([&] { return probe->bodies.size() == 2; }));
   EXPECT_EQ(probe->bodies.back()["echo"], params);
+
+  // Nothing the page or the bridge did keeps the web view alive, nor the engine's view
+  // once the script calls it still ran have come back.
+  std::weak_ptr<WebView> weakView = view;
+  gpointer engineView = view->widget();
+  g_object_add_weak_pointer(G_OBJECT(engineView), &engineView);
+  view.reset();
+  EXPECT_TRUE(weakView.expired());
+  EXPECT_TRUE(runUntil([&] { return engineView == nullptr; }));
+  if (engineView) g_object_remove_weak_pointer(G_OBJECT(engineView), &engineView);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <gtk/gtk.h>
 #include <httplib.h>
 
+#include <atomic>
 #include <condition_variable>
 #include <functional>
 #include <map>
@@ -24,7 +25,8 @@
 namespace qvad::test {
 
 /// An HTTP server on 127.0.0.1 with fixed pages. "/stall" holds its answer until the
-/// server stops, for loads that must not finish.
+/// server stops, for loads that must not finish; "/halfway" sends the start of a page
+/// and then holds the rest, for loads that commit but must not finish.
 class LoopbackPages {
  public:
   LoopbackPages() {
@@ -32,6 +34,17 @@ class LoopbackPages {
       std::unique_lock lock(mu_);
       cv_.wait(lock, [this] { return stopping_; });
       res.set_content("late", "text/plain");
+    });
+    // A page that starts to arrive and then stalls: the load commits but never finishes.
+    server_.Get("/halfway", [this](const httplib::Request&, httplib::Response& res) {
+      const std::string head = "<html><head><title>half</title></head><body>" + std::string(4096, ' ') + "<p>start";
+      res.set_content_provider(head.size() * 4, "text/html",
+                               [this, head](size_t offset, size_t, httplib::DataSink& sink) {
+                                 if (offset == 0) return sink.write(head.data(), head.size());
+                                 std::unique_lock lock(mu_);
+                                 cv_.wait(lock, [this] { return stopping_; });
+                                 return false;
+                               });
     });
     server_.Get(R"(/(.*))", [this](const httplib::Request& req, httplib::Response& res) {
       std::lock_guard lock(mu_);
@@ -43,12 +56,20 @@ class LoopbackPages {
       }
       res.set_content(it->second.body, it->second.type);
     });
+    // No idle connection to wait for at the end (the engine also opens some ahead of use).
+    server_.set_keep_alive_max_count(1);
+    server_.set_keep_alive_timeout(1);
     port_ = server_.bind_to_any_port("127.0.0.1");
     // The socket listens from here on: connections wait in its backlog until the thread
     // accepts them, so nothing needs to wait for the thread to start.
-    thread_ = std::thread([this] { server_.listen_after_bind(); });
+    thread_ = std::thread([this] {
+      server_.listen_after_bind();
+      listenEnded_ = true;
+    });
   }
   ~LoopbackPages() {
+    // stop() only ends a server whose accept loop runs already.
+    while (!server_.is_running() && !listenEnded_) std::this_thread::yield();
     {
       std::lock_guard lock(mu_);
       stopping_ = true;
@@ -74,6 +95,7 @@ class LoopbackPages {
   bool stopping_ = false;
   std::map<std::string, Page> pages_;
   int port_ = 0;
+  std::atomic<bool> listenEnded_{false};
   std::thread thread_;
 };
 

@@ -48,11 +48,6 @@ ordered_json orNull(const std::optional<std::string>& s) { return s ? ordered_js
 int decode(const Args& args) {
   if (args.size() != 1) return usageError("decode takes one JSON argument");
   auto message = qvad::JSMessageModel::decodeText(args[0]);
-  if (!message && args[0].size() <= qvad::kMaxPageMessageBytes) {
-    // A JSON string holding the object is read the same way.
-    json value = json::parse(args[0], nullptr, /*allow_exceptions=*/false);
-    if (value.is_string()) message = qvad::JSMessageModel::decode(value);
-  }
   ordered_json out;
   if (!message) {
     out = {{"decoded", false}};

@@ -5,16 +5,17 @@
 // handed on synchronously; decision and panel handlers may be answered later, and each
 // answers the engine once (later calls are ignored).
 //
-// Ownership: the object owns its GtkWidget (a WebKitWebView) and one engine content
-// manager of its own. Script, policy and panel callbacks hold the object weakly, so an
-// answer that comes after the web view is gone is dropped (a pending policy question is
-// then decided by the engine's default, which allows).
+// Ownership: the object owns its GtkWidget (the engine's view) and one engine content
+// manager of its own. Policy and panel handlers do not keep the web view alive; a policy
+// handler dropped without an answer cancels its navigation, a panel's dismisses the
+// panel. Scripts still running when the web view goes away complete with an error.
 //
 // What the engine does not tell: which frame started or is targeted by a navigation
 // (every action but a new-window one reports the main frame) and the window features of
 // a window.open() call (reported unspecified).
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <set>
@@ -68,12 +69,14 @@ class GtkWebView final : public WebView {
   friend struct Signals;
 
   NavigationId beginNavigation();
+  NavigationId engineStep(bool possible, void (*step)(::WebKitWebView*));
   void syncScriptMessageHandlers();
   void armTimeout(double seconds);
   void disarmTimeout();
 
   ::WebKitWebView* view_ = nullptr;
   void* contentManager_ = nullptr;  // WebKitUserContentManager*, one per web view
+  void* cancellable_ = nullptr;     // GCancellable* of the scripts still running
   std::set<std::string> engineHandlerNames_;
   NavigationId nextNavigation_ = 1;
   NavigationId pendingNavigation_ = 0;  // handed out by a load call, not started yet
@@ -96,6 +99,14 @@ class GtkWebView final : public WebView {
 /// our URL-loading table. `timedOut` marks a load we stopped at its request's time-out;
 /// `tlsFailure` one whose certificate the engine refused.
 PlatformError webKitLoadError(const GError* error, bool timedOut = false, bool tlsFailure = false);
+
+/// The shared cache settings applied to the engine, whose one cache serves every web view:
+/// with both capacities 0 it keeps no pages (the document-viewer model), otherwise it
+/// caches as a browser does (the engine sizes its caches itself). Main thread only.
+void applyWebCacheCapacities(std::uint64_t memoryBytes, std::uint64_t diskBytes);
+/// Empties the engine's memory and disk caches; the engine finishes this on its own
+/// threads. Main thread only.
+void removeAllWebCachedResponses();
 
 /// Makes a web view on the engine. Main thread only, GTK initialised.
 std::shared_ptr<WebView> makeGtkWebView(Rect frame, WebViewConfiguration configuration);
