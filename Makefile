@@ -54,7 +54,7 @@ screenshots: build
 	QVAD_SCREENSHOT_DIR=$(CURDIR)/out/screenshots build/tests/qvad_integration_tests --gtest_filter='FloatingSandboxTest.*' >/dev/null
 	@echo "written: out/screenshots/toast.png out/screenshots/network_error.png out/screenshots/floating_badge.png out/screenshots/floating_browser.png"
 
-# libFuzzer on what strangers send (reply bodies, page URLs, GIF files, page messages), FUZZ_SECONDS each, seeded
+# libFuzzer on what strangers send (reply bodies, page URLs, page messages, GIF files), FUZZ_SECONDS each, seeded
 # from fuzz/corpus/; new crash inputs land in build-fuzz/ (keep them in fuzz/corpus/).
 FUZZ_SECONDS ?= 60
 fuzz:
@@ -62,7 +62,7 @@ fuzz:
 	cmake -S . -B build-fuzz -G Ninja -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	  -DQVAD_SANITIZE=address -DQVAD_BUILD_FUZZ=ON -DQVAD_BUILD_TESTS=OFF -DQVAD_BUILD_TOOLS=OFF -DQVAD_BUILD_BENCH=OFF
 	cmake --build build-fuzz -j $(JOBS)
-	set -e; for f in reply_body page_url gif page_message; do \
+	set -e; for f in reply_body page_url page_message gif; do \
 	  mkdir -p build-fuzz/corpus/$$f; cp -n fuzz/corpus/$$f/* build-fuzz/corpus/$$f/; \
 	  build-fuzz/fuzz/$${f}_fuzz -max_total_time=$(FUZZ_SECONDS) -artifact_prefix=build-fuzz/crash-$$f- build-fuzz/corpus/$$f; \
 	done

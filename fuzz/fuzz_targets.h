@@ -12,10 +12,10 @@ namespace qvad::fuzz {
 void replyBody(const std::uint8_t* data, std::size_t size);
 /// A page URL through the query parser, and each value back through the encoder.
 void pageURL(const std::uint8_t* data, std::size_t size);
-/// A file through the GIF scan and the compositor, every frame, twice.
-void gifDecode(const std::uint8_t* data, std::size_t size);
 /// A page message through decoding, routing and the built-in actions, posted and prompted.
 void pageMessage(const std::uint8_t* data, std::size_t size);
+/// A file through the GIF scan and the compositor, every frame, twice.
+void gifDecode(const std::uint8_t* data, std::size_t size);
 
 }  // namespace qvad::fuzz
 

@@ -21,6 +21,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "ad_pages.h"
 #include "certificates.h"
 #include "floating_assets.h"
 #include "net/text_utils.h"
@@ -431,6 +432,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   sandbox.install(svr);
+  sandbox::installAdPages(svr);
   sandbox::installFloatingAssets(svr);
   sandbox::TrackingCounter tracking;
   tracking.install(svr);

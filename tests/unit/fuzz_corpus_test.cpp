@@ -26,8 +26,8 @@ void replay(const char* target, void (*entry)(const std::uint8_t*, std::size_t))
 
 TEST(FuzzCorpus, ReplyBodiesReplay) { replay("reply_body", fuzz::replyBody); }
 TEST(FuzzCorpus, PageURLsReplay) { replay("page_url", fuzz::pageURL); }
-TEST(FuzzCorpus, GifFilesReplay) { replay("gif", fuzz::gifDecode); }
 TEST(FuzzCorpus, PageMessagesReplay) { replay("page_message", fuzz::pageMessage); }
+TEST(FuzzCorpus, GifFilesReplay) { replay("gif", fuzz::gifDecode); }
 
 }  // namespace
 }  // namespace qvad

@@ -15,9 +15,13 @@ extern const char* const kSignUsage;
 int replyCommand(const Args& args);
 extern const char* const kReplyUsage;
 
-int gifCommand(const Args& args);
-extern const char* const kGifUsage;
+int pageCommand(const Args& args);
+extern const char* const kPageUsage;
+int navCommand(const Args& args);
+extern const char* const kNavUsage;
 int bridgeCommand(const Args& args);
 extern const char* const kBridgeUsage;
+int gifCommand(const Args& args);
+extern const char* const kGifUsage;
 
 }  // namespace qvadctl

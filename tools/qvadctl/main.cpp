@@ -18,9 +18,11 @@ struct Command {
 const Command kCommands[] = {
     {"sign", "build and sign a request URL as the library does", qvadctl::signCommand, &qvadctl::kSignUsage},
     {"reply", "run the request manager's reply handling on a body", qvadctl::replyCommand, &qvadctl::kReplyUsage},
-    {"gif", "decode a GIF as the GIF player does", qvadctl::gifCommand, &qvadctl::kGifUsage},
+    {"page", "print the web container's page options read from a URL", qvadctl::pageCommand, &qvadctl::kPageUsage},
+    {"nav", "run the web container's navigation policy on one URL", qvadctl::navCommand, &qvadctl::kNavUsage},
     {"bridge", "decode page messages and build the bridge's reply scripts", qvadctl::bridgeCommand,
      &qvadctl::kBridgeUsage},
+    {"gif", "decode a GIF as the GIF player does", qvadctl::gifCommand, &qvadctl::kGifUsage},
 };
 
 void printHelp(FILE* out) {

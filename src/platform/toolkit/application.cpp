@@ -49,12 +49,14 @@ bool Application::canOpenURL(const std::string& url) const {
   return !scheme.empty() && scheme != "file" && scheme != "javascript" && scheme != "data";
 }
 
+bool Application::openURLNow(const std::string& url) {
+  if (!canOpenURL(url)) return false;
+  opened_.push_back(url);
+  return opener_ ? opener_(url) : UrlOpener::slot().get()->open(url);
+}
+
 void Application::openURL(const std::string& url, std::function<void(bool)> completion) {
-  bool taken = false;
-  if (canOpenURL(url)) {
-    opened_.push_back(url);
-    taken = UrlOpener::slot().get()->open(url);
-  }
+  const bool taken = openURLNow(url);
   if (completion) dispatchMain([completion = std::move(completion), taken] { completion(taken); });
 }
 

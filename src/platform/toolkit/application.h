@@ -54,6 +54,13 @@ class Application {
   /// Hands `url` to the installed UrlOpener; `completion` (may be empty) hears whether
   /// it was taken, on the next turn of the main loop.
   void openURL(const std::string& url, std::function<void(bool)> completion = {});
+  /// The same hand-over, answering at once whether the URL was taken (a navigation
+  /// decision cannot wait for the next turn of the loop).
+  bool openURLNow(const std::string& url);
+  /// Replaces the installed UrlOpener for this application (tests, tools); empty
+  /// restores it.
+  using OpenerOverride = std::function<bool(const std::string&)>;
+  void setUrlOpener(OpenerOverride opener) { opener_ = std::move(opener); }
   /// Every URL handed to the opener, oldest first (diagnostics and tests).
   const std::vector<std::string>& openedURLs() const { return opened_; }
   void clearOpenedURLs() { opened_.clear(); }
@@ -70,6 +77,7 @@ class Application {
 
   std::shared_ptr<Window> keyWindow_;
   std::vector<std::string> opened_;
+  OpenerOverride opener_;
   ApplicationState state_ = ApplicationState::active;
   NotificationAuthorization notificationAuth_ = NotificationAuthorization::notDetermined;
 };

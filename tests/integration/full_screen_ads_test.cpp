@@ -1,0 +1,162 @@
+// Reward video and interstitial ads against qvad-sandbox over HTTPS on loopback: load,
+// show on the headless backend, the page's events in the order its script sends them,
+// close, and every delegate call in order.
+#include <gtest/gtest.h>
+
+#include "platform/http_session.h"
+#include "qvad/configuration.h"
+#include "qvad/qv_interstitial_ad.h"
+#include "qvad/qv_reward_video_ad.h"
+#include "sdk/qv_inter_active_ad_manager_internal.h"
+#include "support/recording_ad_delegates.h"
+#include "support/sandbox_process.h"
+#include "support/web_container_fixture.h"
+
+// The toast the reward page asks for measures text with Pango, whose font
+// configuration keeps process-long caches that the leak checker would report.
+extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
+
+namespace qvad::testing {
+namespace {
+
+using Strings = std::vector<std::string>;
+constexpr double kWait = 20;  // seconds of real time; a loaded CI machine is slow
+
+class FullScreenAdsTest : public WebContainerTest {
+ protected:
+  static void SetUpTestSuite() { sandbox_ = new SandboxProcess(QVAD_SANDBOX_BIN); }
+  static void TearDownTestSuite() {
+    delete sandbox_;
+    sandbox_ = nullptr;
+  }
+  void SetUp() override {
+    WebContainerTest::SetUp();
+    ASSERT_TRUE(sandbox_->ok()) << sandbox_->error();
+    QvConfiguration::setApiBaseURL(sandbox_->baseURL());
+    QvConfiguration::setCAFile(sandbox_->caFile());
+    managerInternal::setCredentials("demo-app", "demo-secret");
+  }
+  void TearDown() override {
+    managerInternal::setCredentials(std::nullopt, std::nullopt);
+    QvConfiguration::setApiBaseURL("");
+    QvConfiguration::setCAFile("");
+    WebContainerTest::TearDown();
+  }
+
+  /// The page as the sandbox serves it, fetched with the library's own session.
+  static std::string fetch(const std::string& path) {
+    auto body = std::make_shared<std::optional<std::string>>();
+    auto done = std::make_shared<std::atomic<bool>>(false);
+    HttpRequest req;
+    req.url = sandbox_->baseURL() + path;
+    HttpSession::shared()->dataTask(req, [body, done](HttpResponse r) {
+      if (r.statusCode == 200) *body = r.body;
+      done->store(true);
+    });
+    queue().runUntil([&] { return done->load(); }, kWait);
+    return body->value_or("");
+  }
+  void pagePosts(BaseWKWebViewController& c, const std::string& method, nlohmann::json params) {
+    ASSERT_TRUE(page(c).postMessage("tavro", bridgeMessage(method, std::move(params))));
+    runUntilIdle();
+  }
+  std::shared_ptr<BaseWKWebViewController> shown() {
+    runFor(1);
+    return std::dynamic_pointer_cast<BaseWKWebViewController>(host->presentedViewController());
+  }
+
+  static SandboxProcess* sandbox_;
+  std::shared_ptr<Strings> calls = std::make_shared<Strings>();
+};
+
+SandboxProcess* FullScreenAdsTest::sandbox_ = nullptr;
+
+TEST_F(FullScreenAdsTest, RewardVideoFromLoadToClose) {
+  auto delegate = recordingRewardDelegate(calls);
+  auto ad = QvRewardVideoAd::create("reward-1");
+  ad->setDelegate(delegate);
+  ad->loadAD();
+  ASSERT_TRUE(queue().runUntil([&] { return !calls->empty(); }, kWait));
+  ASSERT_EQ(*calls, Strings{"didLoad"});
+
+  ad->showAd(host, true);
+  auto c = shown();
+  ASSERT_TRUE(c);
+  const std::string pageURL = sandbox_->baseURL() + "/pages/reward.html";
+  EXPECT_EQ(lastLoadedURL(*c), pageURL);
+  page(*c).deliverLoad(page(*c).loadCalls()[0].navigation, pageURL, "Reward video");
+
+  // What the page's script sends, in its order: shown, the reward with a toast, the
+  // install button (a click, then a store link), and its close button.
+  const std::string html = fetch("/pages/reward.html");
+  for (const char* word : {"adDidShow", "rewardedVideoAdComplete", "Reward earned", "adDidClick", "itms-apps://",
+                           "qvadBridge.close()"})
+    EXPECT_NE(html.find(word), std::string::npos) << word;
+  EXPECT_NE(fetch("/pages/ad_bridge.js").find("window.webkit"), std::string::npos);
+  pagePosts(*c, "adCallBack", {{"action", "adDidShow"}});
+  pagePosts(*c, "adCallBack", {{"action", "rewardedVideoAdComplete"}});
+  pagePosts(*c, "toast", {{"text", "Reward earned"}});
+  pagePosts(*c, "adCallBack", {{"action", "adDidClick"}});
+  auto store = page(*c).decidePolicy(ScriptedWebView::linkAction("itms-apps://apps.apple.com/app/id1234567890"));
+  EXPECT_EQ(store->value(), NavigationActionPolicy::cancel);
+  runFor(1);
+  ASSERT_TRUE(c->appStoreVC);
+  c->appStoreVC->doneButton()->sendActions(ControlEvent::touchUpInside);
+  runFor(1);
+  pagePosts(*c, "pageClose", nlohmann::json::object());
+  runFor(1);
+  EXPECT_EQ(*calls, (Strings{"didLoad", "deginShow", "didShow", "complete", "didClick", "willClose", "didClose"}));
+  EXPECT_FALSE(host->presentedViewController());
+}
+
+TEST_F(FullScreenAdsTest, InterstitialFromLoadToClose) {
+  auto delegate = recordingInterstitialDelegate(calls);
+  auto ad = QvInterstitialAd::create();
+  ad->setPlacementId("interstitial-1");
+  ad->setDelegate(delegate);
+  ad->loadAD();
+  ASSERT_TRUE(queue().runUntil([&] { return !calls->empty(); }, kWait));
+  ASSERT_EQ(*calls, Strings{"didLoad"});
+
+  ad->showAd(host, true);
+  auto c = shown();
+  ASSERT_TRUE(c);
+  const std::string pageURL = sandbox_->baseURL() + "/pages/interstitial.html";
+  EXPECT_EQ(lastLoadedURL(*c), pageURL);
+
+  const std::string html = fetch("/pages/interstitial.html");
+  for (const char* word : {"linksInNewWindow(true)", "adBeginShow", "adDidShow", "adDidClick", "landing.html"})
+    EXPECT_NE(html.find(word), std::string::npos) << word;
+  // The script's order: page configuration and "adBeginShow" at once, "adDidShow" on load.
+  pagePosts(*c, "pageConfig", {{"link_new_window", true}});
+  pagePosts(*c, "adCallBack", {{"action", "adBeginShow"}});
+  page(*c).deliverLoad(page(*c).loadCalls()[0].navigation, pageURL, "Interstitial");
+  pagePosts(*c, "adCallBack", {{"action", "adDidShow"}});
+  // The call to action: a click, then its link opens in the in-app browser.
+  pagePosts(*c, "adCallBack", {{"action", "adDidClick"}});
+  auto link = page(*c).decidePolicy(ScriptedWebView::linkAction(sandbox_->baseURL() + "/pages/landing.html"));
+  EXPECT_EQ(link->value(), NavigationActionPolicy::cancel);
+  runFor(1);
+  EXPECT_NE(c->presentedViewController(), nullptr);  // the browser over the ad
+  c->dismiss(false);  // the user closes the browser
+  runFor(1);
+  c->tapColseBtn();
+  runFor(1);
+  EXPECT_EQ(*calls, (Strings{"didLoad", "beginShow", "beginShow", "didShow", "didClick", "willClose", "didClose"}));
+}
+
+TEST_F(FullScreenAdsTest, UnknownPlacementFailsWithTheServersCode) {
+  auto failed = std::make_shared<std::optional<QvError>>();
+  auto delegate = std::make_shared<QvInterstitialAdDelegate>();
+  delegate->interstitialAdDidFailWithError = [failed](QvInterstitialAd&, const QvError& e) { *failed = e; };
+  auto ad = QvInterstitialAd::create();
+  ad->setPlacementId("no-such-placement");
+  ad->setDelegate(delegate);
+  ad->loadAD();
+  ASSERT_TRUE(queue().runUntil([&] { return failed->has_value(); }, kWait));
+  EXPECT_EQ((*failed)->errorCode, 4040);
+  EXPECT_EQ((*failed)->errorDescription, "no ad for this placement");
+}
+
+}  // namespace
+}  // namespace qvad::testing

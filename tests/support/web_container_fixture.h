@@ -1,0 +1,72 @@
+// Fixture for tests of the web ad container on the headless backend: a key window
+// with a host controller, containers presented over it, their ad events recorded, and
+// their scripted web view at hand.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "log_capture.h"
+#include "platform/headless/scripted_web_view.h"
+#include "platform/http_session.h"
+#include "platform/toolkit/application.h"
+#include "toolkit_fixture.h"
+#include "web/base_wk_web_view_controller.h"
+
+namespace qvad::testing {
+
+class WebContainerTest : public ToolkitTest {
+ protected:
+  void SetUp() override {
+    ToolkitTest::SetUp();
+    host = std::make_shared<TrackedController>();
+    window = makeKeyWindow(host);
+    Application::shared().setUrlOpener(nullptr);
+    Application::shared().clearOpenedURLs();
+  }
+  void TearDown() override {
+    window.reset();
+    host.reset();
+    ToolkitTest::TearDown();
+    Application::shared().setUrlOpener(nullptr);
+    Application::shared().setApplicationState(ApplicationState::active);
+  }
+
+  /// Presents a container for `url` over the host (no animation) and waits for it.
+  std::shared_ptr<BaseWKWebViewController> show(const std::string& url) {
+    BaseWKWebViewController::ShowWebView(url, host, false, recorder());
+    runFor(1);
+    return std::dynamic_pointer_cast<BaseWKWebViewController>(host->presentedViewController());
+  }
+  /// An event receiver appending to `events`.
+  AdCallBack recorder() {
+    auto sink = events;
+    return [sink](const std::string& e) { sink->push_back(e); };
+  }
+  static ScriptedWebView& page(const BaseWKWebViewController& c) { return static_cast<ScriptedWebView&>(*c.webView); }
+  /// The last request the page was asked to load, or "".
+  static std::string lastLoadedURL(const BaseWKWebViewController& c) {
+    for (auto it = page(c).loadCalls().rbegin(); it != page(c).loadCalls().rend(); ++it) {
+      if (it->kind == ScriptedWebView::LoadCall::Kind::request) return it->request.url;
+    }
+    return "";
+  }
+  static PlatformError error(long code, std::string text = "failed") {
+    PlatformError e;
+    e.code = code;
+    e.domain = kURLErrorDomain;
+    e.localizedDescription = std::move(text);
+    return e;
+  }
+  /// A message the page posts for the bridge's built-in handler.
+  static nlohmann::json bridgeMessage(const std::string& method, nlohmann::json params = nlohmann::json::object()) {
+    return {{"handle", "tavro"}, {"action", "jsbridge"}, {"method", {{"method", method}, {"params", params}}}};
+  }
+
+  std::shared_ptr<TrackedController> host;
+  std::shared_ptr<Window> window;
+  std::shared_ptr<std::vector<std::string>> events = std::make_shared<std::vector<std::string>>();
+};
+
+}  // namespace qvad::testing

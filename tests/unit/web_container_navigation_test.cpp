@@ -1,0 +1,123 @@
+#include <gtest/gtest.h>
+
+#include "ui/open_sfvc_manager.h"
+#include "web/store_sheet_controller.h"
+#include "support/web_container_fixture.h"
+
+namespace qvad::testing {
+namespace {
+
+using Strings = std::vector<std::string>;
+
+class WebContainerNavigationTest : public WebContainerTest {
+ protected:
+  std::shared_ptr<BaseWKWebViewController> shownPage() {
+    auto c = show("https://ads.example/page");
+    page(*c).deliverLoad(page(*c).loadCalls()[0].navigation, "https://ads.example/page");
+    return c;
+  }
+  NavigationActionPolicy decide(BaseWKWebViewController& c, const NavigationAction& action) {
+    auto answers = page(c).decidePolicy(action);
+    EXPECT_EQ(answers->count(), 1u);  // exactly once per question
+    return answers->answered() ? answers->value() : NavigationActionPolicy::download;
+  }
+  static NavigationAction other(const std::string& url) {
+    NavigationAction a = ScriptedWebView::linkAction(url);
+    a.navigationType = NavigationType::other;
+    return a;
+  }
+};
+
+TEST_F(WebContainerNavigationTest, CloseURLClosesTheContainer) {
+  LogCapture log;
+  auto c = shownPage();
+  EXPECT_EQ(decide(*c, other("tavro://webview/close?reason=done")), NavigationActionPolicy::cancel);
+  EXPECT_EQ(*events, Strings{"adWillClose"});
+  runFor(1);
+  EXPECT_EQ(*events, (Strings{"adWillClose", "adDidClose"}));
+  EXPECT_TRUE(log.contains("tavro://webview/close?reason=done"));  // every URL is printed
+}
+
+TEST_F(WebContainerNavigationTest, ContainerURLsNestAContainerWithTheSameReceiver) {
+  auto c = shownPage();
+  EXPECT_EQ(decide(*c, ScriptedWebView::linkAction("tavro://webview?url=https%3A%2F%2Fads.example%2Fnested")),
+            NavigationActionPolicy::cancel);
+  runFor(1);
+  auto nested = std::dynamic_pointer_cast<BaseWKWebViewController>(c->presentedViewController());
+  ASSERT_TRUE(nested);
+  EXPECT_EQ(lastLoadedURL(*nested), "https://ads.example/nested");
+  EXPECT_EQ(page(*c).loadCalls().size(), 1u);  // the current page stays
+  page(*nested).postMessage("tavro", bridgeMessage("adCallBack", {{"action", "adDidClick"}}));
+  runUntilIdle();
+  EXPECT_EQ(*events, Strings{"adDidClick"});
+}
+
+TEST_F(WebContainerNavigationTest, StoreLinksOpenTheSheetWhichClosesThroughItsDelegate) {
+  LogCapture log;
+  auto c = shownPage();
+  EXPECT_EQ(decide(*c, ScriptedWebView::linkAction("itms-apps://itunes.apple.com/app/id12345")),
+            NavigationActionPolicy::cancel);
+  EXPECT_EQ(c->downloadAppId, 12345.0);
+  ASSERT_TRUE(c->appStoreVC);
+  runFor(1);
+  EXPECT_EQ(c->presentedViewController(), c->appStoreVC);
+  EXPECT_EQ(c->appStoreVC->productIdentifier(), 12345.0);
+  EXPECT_EQ(c->appStoreVC->productLabel()->text(), "Store item 12345");
+  EXPECT_TRUE(log.contains("弹出成功"));
+  c->appStoreVC->doneButton()->sendActions(ControlEvent::touchUpInside);
+  runFor(1);
+  EXPECT_FALSE(c->presentedViewController());
+  EXPECT_TRUE(c->appStoreVC);  // kept until the next sheet replaces it
+  EXPECT_TRUE(events->empty());
+}
+
+TEST_F(WebContainerNavigationTest, StoreLinksWithoutAnIdFallThrough) {
+  auto c = shownPage();
+  EXPECT_EQ(decide(*c, ScriptedWebView::linkAction("https://apps.apple.com/app/grid5")), NavigationActionPolicy::allow);
+  EXPECT_EQ(decide(*c, ScriptedWebView::linkAction("https://apps.apple.com/app/id5?action=write-review")),
+            NavigationActionPolicy::allow);
+  EXPECT_FALSE(c->appStoreVC);
+  EXPECT_TRUE(Application::shared().openedURLs().empty());
+}
+
+TEST_F(WebContainerNavigationTest, OtherSchemesAreHandedToTheSystem) {
+  auto c = shownPage();
+  EXPECT_EQ(decide(*c, ScriptedWebView::linkAction("mailto:a@b.example")), NavigationActionPolicy::cancel);
+  Application::shared().setUrlOpener([](const std::string&) { return false; });
+  EXPECT_EQ(decide(*c, ScriptedWebView::linkAction("tel:123")), NavigationActionPolicy::allow);
+  // The system never sees the schemes it must not open.
+  EXPECT_EQ(decide(*c, ScriptedWebView::linkAction("javascript:alert(1)")), NavigationActionPolicy::allow);
+  EXPECT_EQ(Application::shared().openedURLs(), (Strings{"mailto:a@b.example", "tel:123"}));
+}
+
+TEST_F(WebContainerNavigationTest, LinksGoToTheBrowserOnlyWhenThePageAsked) {
+  auto c = shownPage();
+  EXPECT_EQ(decide(*c, ScriptedWebView::linkAction("https://ads.example/next")), NavigationActionPolicy::allow);
+  page(*c).postMessage("tavro", bridgeMessage("pageConfig", {{"link_new_window", true}}));
+  runUntilIdle();
+  ASSERT_TRUE(c->linkNewWindow);
+  EXPECT_EQ(decide(*c, other("https://ads.example/redirect")), NavigationActionPolicy::allow);
+  EXPECT_EQ(decide(*c, ScriptedWebView::linkAction("about:srcdoc")), NavigationActionPolicy::allow);
+  EXPECT_EQ(decide(*c, ScriptedWebView::linkAction("https://ads.example/next")), NavigationActionPolicy::cancel);
+  runFor(1);
+  auto browser = OpenSFVCManager::shared().safariViewController();
+  ASSERT_TRUE(browser);
+  EXPECT_EQ(browser->url(), "https://ads.example/next");
+  EXPECT_EQ(c->presentedViewController(), browser);
+}
+
+TEST_F(WebContainerNavigationTest, NewWindowsLoadInPlace) {
+  auto c = shownPage();
+  EXPECT_FALSE(page(*c).requestNewWindow(ScriptedWebView::newWindowAction("https://ads.example/popup")));
+  EXPECT_EQ(lastLoadedURL(*c), "https://ads.example/popup");
+  auto mainFrame = ScriptedWebView::linkAction("https://ads.example/main");
+  EXPECT_FALSE(page(*c).requestNewWindow(mainFrame));
+  EXPECT_EQ(lastLoadedURL(*c), "https://ads.example/popup");
+  auto subFrame = ScriptedWebView::linkAction("https://ads.example/frame");
+  subFrame.targetFrame->isMainFrame = false;
+  page(*c).requestNewWindow(subFrame);
+  EXPECT_EQ(lastLoadedURL(*c), "https://ads.example/frame");
+}
+
+}  // namespace
+}  // namespace qvad::testing
