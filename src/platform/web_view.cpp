@@ -2,6 +2,10 @@
 
 #include "platform/headless/scripted_web_view.h"
 
+#if QVAD_BACKEND_GTK
+#include "platform/gtk/web_view_webkit.h"
+#endif
+
 namespace qvad {
 
 void NavigationDelegate::decidePolicyForNavigationAction(WebView&, const NavigationAction&,
@@ -145,7 +149,11 @@ void WebView::askTextInputPanel(const std::string& prompt, const std::optional<s
 }
 
 std::shared_ptr<WebView> makeWebView(Rect frame, WebViewConfiguration configuration) {
+#if QVAD_BACKEND_GTK
+  return makeGtkWebView(frame, std::move(configuration));
+#else
   return std::make_shared<ScriptedWebView>(frame, std::move(configuration));
+#endif
 }
 
 }  // namespace qvad

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <numbers>
 
+#include "platform/render/pango_text.h"
+
 namespace qvad::render {
 
 void CairoGraphicsContext::saveState() {
@@ -74,6 +76,55 @@ void CairoGraphicsContext::addArcToPoint(Point p1, Point p2, double radius) {
   } else {
     cairo_arc_negative(cr_, cx, cy, radius, a1, a1 + delta);
   }
+}
+
+void CairoGraphicsContext::roundedRectPath(cairo_t* cr, Rect r, double radius) {
+  radius = std::min({radius, r.width() / 2, r.height() / 2});
+  if (!(radius > 0)) {
+    cairo_rectangle(cr, r.x(), r.y(), r.width(), r.height());
+    return;
+  }
+  const double pi = std::numbers::pi;
+  cairo_new_sub_path(cr);
+  cairo_arc(cr, r.maxX() - radius, r.y() + radius, radius, -pi / 2, 0);
+  cairo_arc(cr, r.maxX() - radius, r.maxY() - radius, radius, 0, pi / 2);
+  cairo_arc(cr, r.x() + radius, r.maxY() - radius, radius, pi / 2, pi);
+  cairo_arc(cr, r.x() + radius, r.y() + radius, radius, pi, 3 * pi / 2);
+  cairo_close_path(cr);
+}
+
+void CairoGraphicsContext::paintImage(cairo_t* cr, const Image& image, Rect into) {
+  if (image.pixelWidth() <= 0 || image.pixelHeight() <= 0 || !(into.width() > 0) || !(into.height() > 0)) return;
+  // Cairo only reads the pixels of a source surface.
+  auto* data = reinterpret_cast<unsigned char*>(const_cast<std::uint32_t*>(image.pixels().data()));
+  cairo_surface_t* s = cairo_image_surface_create_for_data(data, CAIRO_FORMAT_ARGB32, image.pixelWidth(),
+                                                           image.pixelHeight(), image.pixelWidth() * 4);
+  cairo_save(cr);
+  cairo_translate(cr, into.x(), into.y());
+  cairo_scale(cr, into.width() / image.pixelWidth(), into.height() / image.pixelHeight());
+  cairo_set_source_surface(cr, s, 0, 0);
+  cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_GOOD);
+  // Padded and clipped: a stretched image keeps solid edges instead of fading out.
+  cairo_pattern_set_extend(cairo_get_source(cr), CAIRO_EXTEND_PAD);
+  cairo_rectangle(cr, 0, 0, image.pixelWidth(), image.pixelHeight());
+  cairo_clip(cr);
+  cairo_paint(cr);
+  cairo_restore(cr);
+  cairo_surface_destroy(s);
+}
+
+void CairoGraphicsContext::drawText(const std::string& text, const Font& font, TextAlignment alignment, int lines,
+                                    Rect bounds) {
+  if (text.empty() || !(bounds.width() > 0)) return;
+  PangoLayout* layout = makeLayout(cr_, text, font, bounds.width(), lines, alignment);
+  Size s = layoutSize(layout);
+  cairo_save(cr_);
+  cairo_new_path(cr_);
+  cairo_move_to(cr_, bounds.x(), bounds.y() + (bounds.height() - s.height) / 2);
+  cairo_set_source_rgba(cr_, fill_.red, fill_.green, fill_.blue, fill_.alpha);
+  pango_cairo_show_layout(cr_, layout);
+  cairo_restore(cr_);
+  g_object_unref(layout);
 }
 
 void CairoGraphicsContext::strokePath() {

@@ -3,6 +3,7 @@
 
 #include <cairo.h>
 
+#include <string>
 #include <vector>
 
 #include "platform/toolkit/graphics_context.h"
@@ -25,8 +26,15 @@ class CairoGraphicsContext final : public GraphicsContext {
   void addArc(Point center, double radius, double startAngle, double endAngle, bool clockwise) override;
   void addArcToPoint(Point p1, Point p2, double radius) override;
   void closePath() override { cairo_close_path(cr_); }
+  void addRoundedRect(Rect r, double radius) override { roundedRectPath(cr_, r, radius); }
   void strokePath() override;
   void fillPath() override;
+  void drawImage(const Image& image, Rect into) override { paintImage(cr_, image, into); }
+  void drawText(const std::string& text, const Font& font, TextAlignment alignment, int lines, Rect bounds) override;
+
+  // The same, for the renderer's own drawing straight on Cairo.
+  static void roundedRectPath(cairo_t* cr, Rect r, double radius);
+  static void paintImage(cairo_t* cr, const Image& image, Rect into);
 
  private:
   cairo_t* cr_;

@@ -1,147 +1,132 @@
 #include "platform/render/renderer.h"
 
-#include <cairo.h>
-
 #include <algorithm>
 #include <cmath>
-#include <numbers>
 
 #include "platform/main_queue.h"
 #include "platform/render/cairo_graphics_context.h"
-#include "platform/render/pango_text.h"
-#include "platform/toolkit/button.h"
-#include "platform/toolkit/image_view.h"
-#include "platform/toolkit/label.h"
-#include "platform/toolkit/progress_view.h"
+#include "platform/toolkit/text_field.h"
+#include "platform/web_view.h"
 
 namespace qvad {
 namespace {
 
 constexpr double kMaxPixels = 8192;
 
-void setColor(cairo_t* cr, const Color& c) { cairo_set_source_rgba(cr, c.red, c.green, c.blue, c.alpha); }
+using render::CairoGraphicsContext;
 
-void roundedRectPath(cairo_t* cr, Rect r, double radius) {
-  radius = std::min({radius, r.width() / 2, r.height() / 2});
-  if (radius <= 0) {
-    cairo_rectangle(cr, r.x(), r.y(), r.width(), r.height());
-    return;
-  }
-  const double pi = std::numbers::pi;
-  cairo_new_sub_path(cr);
-  cairo_arc(cr, r.maxX() - radius, r.y() + radius, radius, -pi / 2, 0);
-  cairo_arc(cr, r.maxX() - radius, r.maxY() - radius, radius, 0, pi / 2);
-  cairo_arc(cr, r.x() + radius, r.maxY() - radius, radius, pi / 2, pi);
-  cairo_arc(cr, r.x() + radius, r.y() + radius, radius, pi, 3 * pi / 2);
-  cairo_close_path(cr);
+Rect intersection(Rect a, Rect b) {
+  double x0 = std::max(a.x(), b.x()), y0 = std::max(a.y(), b.y());
+  double x1 = std::min(a.maxX(), b.maxX()), y1 = std::min(a.maxY(), b.maxY());
+  if (!(x1 > x0 && y1 > y0)) return {};
+  return {x0, y0, x1 - x0, y1 - y0};
 }
 
-void drawImage(cairo_t* cr, const Image& image, Rect into) {
-  if (image.pixelWidth() <= 0 || image.pixelHeight() <= 0 || into.width() <= 0 || into.height() <= 0) return;
-  // Cairo only reads the pixels of a source surface.
-  auto* data = reinterpret_cast<unsigned char*>(const_cast<std::uint32_t*>(image.pixels().data()));
-  cairo_surface_t* s = cairo_image_surface_create_for_data(data, CAIRO_FORMAT_ARGB32, image.pixelWidth(),
-                                                           image.pixelHeight(), image.pixelWidth() * 4);
-  cairo_save(cr);
-  cairo_translate(cr, into.x(), into.y());
-  cairo_scale(cr, into.width() / image.pixelWidth(), into.height() / image.pixelHeight());
-  cairo_set_source_surface(cr, s, 0, 0);
-  cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_GOOD);
-  // Padded and clipped: a stretched image keeps solid edges instead of fading out.
-  cairo_pattern_set_extend(cairo_get_source(cr), CAIRO_EXTEND_PAD);
-  cairo_rectangle(cr, 0, 0, image.pixelWidth(), image.pixelHeight());
-  cairo_clip(cr);
-  cairo_paint(cr);
-  cairo_restore(cr);
-  cairo_surface_destroy(s);
-}
-
-void drawText(cairo_t* cr, const std::string& text, const Font& font, const Color& color, TextAlignment alignment,
-              int lines, Rect bounds) {
-  if (text.empty() || bounds.width() <= 0) return;
-  PangoLayout* layout = render::makeLayout(cr, text, font, bounds.width(), lines, alignment);
-  Size s = render::layoutSize(layout);
-  cairo_save(cr);
-  cairo_move_to(cr, bounds.x(), bounds.y() + (bounds.height() - s.height) / 2);  // centred vertically
-  setColor(cr, color);
-  pango_cairo_show_layout(cr, layout);
-  cairo_restore(cr);
-  g_object_unref(layout);
-}
-
-void drawButton(cairo_t* cr, const Button& b) {
-  Rect bounds = b.bounds();
-  if (auto img = b.image(b.currentState())) {
-    // Natural size, shrunk to fit when larger, centred.
-    Size n = img->size();
-    double f = std::min({1.0, n.width > 0 ? bounds.width() / n.width : 1.0, n.height > 0 ? bounds.height() / n.height : 1.0});
-    Size s{n.width * f, n.height * f};
-    drawImage(cr, *img, {(bounds.width() - s.width) / 2, (bounds.height() - s.height) / 2, s.width, s.height});
-  }
-  if (auto title = b.title(b.currentState())) {
-    Color c = b.titleColor();
-    if (!b.isEnabled()) c.alpha *= 0.4;
-    drawText(cr, *title, b.font(), c, TextAlignment::center, 1, bounds);
-  }
-}
-
-void drawProgress(cairo_t* cr, const ProgressView& p) {
-  Rect b = p.bounds();
-  setColor(cr, p.trackTintColor());
-  roundedRectPath(cr, b, b.height() / 2);
+// A page no engine shows: a light box with a cross (or the view's own stand-in) and
+// the page's address, so screenshots tell where the page would be.
+void drawWebViewPlaceholder(cairo_t* cr, WebView& view, CairoGraphicsContext& ctx) {
+  Rect b = view.bounds();
+  cairo_set_source_rgba(cr, 0.93, 0.93, 0.93, 1);
+  cairo_rectangle(cr, 0, 0, b.width(), b.height());
   cairo_fill(cr);
-  setColor(cr, p.progressTintColor());
-  roundedRectPath(cr, {0, 0, b.width() * p.progress(), b.height()}, b.height() / 2);
-  cairo_fill(cr);
+  view.draw(ctx, b);
+  std::string label = "Web page";
+  if (auto url = view.url(); url && !url->empty()) label += "\n" + *url;
+  ctx.setFillColor(Color::rgb(99, 99, 102));
+  ctx.drawText(label, Font::systemFont(12), TextAlignment::center, 0, b.insetBy(8, 8));
 }
 
-void drawTree(cairo_t* cr, View& v, bool isRoot) {
-  if (v.isHidden() || v.alpha() <= 0) return;
-  Rect bounds = v.bounds();
-  cairo_save(cr);
-  if (!isRoot) cairo_translate(cr, v.frame().x(), v.frame().y());
-  bool group = v.alpha() < 1;
-  if (group) cairo_push_group(cr);
+class TreePainter {
+ public:
+  TreePainter(cairo_t* cr, const RenderOptions& options) : cr_(cr), options_(options), now_(MainQueue::main().now()) {}
 
-  if (v.clipsToBounds()) {
-    roundedRectPath(cr, bounds, v.cornerRadius());
-    cairo_clip(cr);
+  std::size_t paint(View& root) {
+    Rect b = root.bounds();
+    visit(root, true, {0, 0}, b);
+    return pagesShown_;
   }
-  if (auto bg = v.backgroundColor(); bg && bg->alpha > 0) {
-    setColor(cr, *bg);
-    roundedRectPath(cr, bounds, v.cornerRadius());
-    cairo_fill(cr);
-  }
-  if (auto contents = v.presentedContents(MainQueue::main().now())) drawImage(cr, *contents, bounds);
 
-  if (auto* iv = dynamic_cast<ImageView*>(&v)) {
-    if (auto img = iv->image()) drawImage(cr, *img, bounds);
-  } else if (auto* b = dynamic_cast<Button*>(&v)) {
-    drawButton(cr, *b);
-  } else if (auto* l = dynamic_cast<Label*>(&v)) {
-    if (l->text()) drawText(cr, *l->text(), l->font(), l->textColor(), l->textAlignment(), l->numberOfLines(), bounds);
-  } else if (auto* p = dynamic_cast<ProgressView*>(&v)) {
-    drawProgress(cr, *p);
-  }
-  {
-    cairo_save(cr);
-    cairo_new_path(cr);
-    render::CairoGraphicsContext ctx(cr);
-    v.draw(ctx, bounds);
-    cairo_restore(cr);
-  }
-  for (const auto& s : v.subviewsInDrawingOrder()) drawTree(cr, *s, false);
+ private:
+  bool drawing() const { return cr_ && (!options_.layer || *options_.layer == pagesShown_); }
 
-  if (group) {
-    cairo_pop_group_to_source(cr);
-    cairo_paint_with_alpha(cr, v.alpha());
+  // `origin`: this view's origin in root coordinates; `clip`: the visible area there.
+  void visit(View& v, bool isRoot, Point origin, Rect clip) {
+    if (v.isHidden() || !(v.alpha() > 0)) return;
+    Rect bounds = v.bounds();
+    Rect frameInRoot{origin, bounds.size};
+    if (v.clipsToBounds()) clip = intersection(clip, frameInRoot);
+
+    if (cr_) {
+      cairo_save(cr_);
+      if (!isRoot) cairo_translate(cr_, v.frame().x(), v.frame().y());
+    }
+    bool group = cr_ && v.alpha() < 1;
+    if (group) cairo_push_group(cr_);
+    if (cr_ && v.clipsToBounds()) {
+      CairoGraphicsContext::roundedRectPath(cr_, bounds, v.cornerRadius());
+      cairo_clip(cr_);
+    }
+
+    NativePlacement place{frameInRoot, intersection(clip, frameInRoot), 0};
+    auto* page = dynamic_cast<WebView*>(&v);
+    bool shownNatively = false;
+    if (page && options_.sink) {
+      place.layerAbove = pagesShown_ + 1;
+      shownNatively = options_.sink->placeWebView(*page, place);
+    }
+    if (!shownNatively) drawSelf(v, bounds, page, place);
+    if (shownNatively) ++pagesShown_;
+
+    for (const auto& s : v.subviewsInDrawingOrder()) {
+      Point o{origin.x + s->frame().x(), origin.y + s->frame().y()};
+      visit(*s, false, o, clip);
+    }
+
+    if (group) {
+      cairo_pop_group_to_source(cr_);
+      cairo_paint_with_alpha(cr_, v.alpha());
+    }
+    if (cr_) cairo_restore(cr_);
   }
-  cairo_restore(cr);
-}
+
+  void drawSelf(View& v, Rect bounds, WebView* page, const NativePlacement& place) {
+    auto* field = dynamic_cast<TextField*>(&v);
+    bool editorShown = field && options_.sink && options_.sink->placeTextField(*field, place);
+    if (!drawing()) return;
+    if (auto bg = v.backgroundColor(); bg && bg->alpha > 0) {
+      cairo_set_source_rgba(cr_, bg->red, bg->green, bg->blue, bg->alpha);
+      CairoGraphicsContext::roundedRectPath(cr_, bounds, v.cornerRadius());
+      cairo_fill(cr_);
+    }
+    if (auto contents = v.presentedContents(now_)) CairoGraphicsContext::paintImage(cr_, *contents, bounds);
+    if (editorShown) return;
+    cairo_save(cr_);
+    cairo_new_path(cr_);
+    {
+      CairoGraphicsContext ctx(cr_);
+      if (page) {
+        drawWebViewPlaceholder(cr_, *page, ctx);
+      } else {
+        v.draw(ctx, bounds);
+      }
+    }
+    cairo_restore(cr_);
+  }
+
+  cairo_t* cr_;
+  const RenderOptions& options_;
+  double now_;
+  std::size_t pagesShown_ = 0;
+};
 
 }  // namespace
 
-std::shared_ptr<Image> renderView(const View& root, double scale) {
+std::size_t renderTree(const View& root, cairo_t* cr, const RenderOptions& options) {
+  TreePainter painter(cr, options);
+  return painter.paint(const_cast<View&>(root));
+}
+
+std::shared_ptr<Image> renderView(const View& root, double scale, const RenderOptions& options) {
   if (!(scale > 0)) scale = 1;
   double w = std::ceil(root.bounds().width() * scale), h = std::ceil(root.bounds().height() * scale);
   if (!(w >= 1 && h >= 1 && w <= kMaxPixels && h <= kMaxPixels)) return nullptr;
@@ -149,7 +134,7 @@ std::shared_ptr<Image> renderView(const View& root, double scale) {
   cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, pw, ph);
   cairo_t* cr = cairo_create(surface);
   cairo_scale(cr, scale, scale);
-  drawTree(cr, const_cast<View&>(root), true);
+  renderTree(root, cr, options);
   cairo_destroy(cr);
   cairo_surface_flush(surface);
   auto image = Image::fromArgb32(cairo_image_surface_get_data(surface), pw, ph, cairo_image_surface_get_stride(surface),

@@ -89,6 +89,14 @@ void AlertController::layoutContent() {
   root->addSubview(box_);
 }
 
+void AlertController::viewWillAppear(bool animated) {
+  ViewController::viewWillAppear(animated);
+  if (!box_) return;
+  Rect b = view()->bounds();
+  Rect f = box_->frame();
+  box_->setFrame({(b.width() - f.width()) / 2, (b.height() - f.height()) / 2, f.width(), f.height()});
+}
+
 std::shared_ptr<Button> AlertController::actionButton(std::size_t index) {
   view();
   return index < buttons_.size() ? buttons_[index] : nullptr;

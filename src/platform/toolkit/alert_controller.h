@@ -46,6 +46,8 @@ class AlertController : public ViewController {
   /// Taps the button of action `index`, as a user would; false when nothing took it.
   bool pressAction(std::size_t index);
   const char* className() const override { return "AlertController"; }
+  /// Centres the alert in the area it is shown in (the presenter's window, not the screen).
+  void viewWillAppear(bool animated) override;
 
  protected:
   void loadView() override;

@@ -1,5 +1,7 @@
 #include "platform/toolkit/button.h"
 
+#include <algorithm>
+
 namespace qvad {
 
 void Button::setImage(std::shared_ptr<const Image> image, ControlState state) {
@@ -8,6 +10,7 @@ void Button::setImage(std::shared_ptr<const Image> image, ControlState state) {
   } else {
     images_.erase(state);
   }
+  setNeedsDisplay();
 }
 
 std::shared_ptr<const Image> Button::image(ControlState state) const {
@@ -22,6 +25,7 @@ void Button::setTitle(std::optional<std::string> title, ControlState state) {
   } else {
     titles_.erase(state);
   }
+  setNeedsDisplay();
 }
 
 std::optional<std::string> Button::title(ControlState state) const {
@@ -40,6 +44,23 @@ void Button::sendActions(ControlEvent event) {
   auto actions = actions_;
   for (auto& [e, action] : actions) {
     if (e == event && action) action();
+  }
+}
+
+void Button::draw(GraphicsContext& context, Rect rect) {
+  ControlState state = currentState();
+  if (auto img = image(state)) {
+    Size n = img->size();
+    double f = std::min({1.0, n.width > 0 ? rect.width() / n.width : 1.0, n.height > 0 ? rect.height() / n.height : 1.0});
+    Size s{n.width * f, n.height * f};
+    context.drawImage(*img, {rect.x() + (rect.width() - s.width) / 2, rect.y() + (rect.height() - s.height) / 2, s.width,
+                             s.height});
+  }
+  if (auto t = title(state)) {
+    Color c = titleColor_;
+    if (!enabled_) c.alpha *= 0.4;
+    context.setFillColor(c);
+    context.drawText(*t, font_, TextAlignment::center, 1, rect);
   }
 }
 

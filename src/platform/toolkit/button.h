@@ -28,17 +28,19 @@ class Button : public View {
   void setTitle(std::optional<std::string> title, ControlState state = ControlState::normal);
   std::optional<std::string> title(ControlState state = ControlState::normal) const;
   Color titleColor() const { return titleColor_; }
-  void setTitleColor(Color c) { titleColor_ = c; }
+  void setTitleColor(Color c) { changeAppearance(titleColor_, c); }
   Font font() const { return font_; }
-  void setFont(Font f) { font_ = std::move(f); }
+  void setFont(Font f) { changeAppearance(font_, std::move(f)); }
   bool isEnabled() const { return enabled_; }
-  void setEnabled(bool on) { enabled_ = on; }
+  void setEnabled(bool on) { changeAppearance(enabled_, on); }
   ControlState currentState() const { return enabled_ ? ControlState::normal : ControlState::disabled; }
 
   /// Target-action: `action` runs for `event`. Capture the target weakly.
   void addTarget(ControlEvent event, std::function<void()> action);
   void sendActions(ControlEvent event);
   bool handleTap() override;
+  /// The current state's image at its natural size (shrunk to fit, centred) and title.
+  void draw(GraphicsContext& context, Rect rect) override;
   const char* className() const override { return "Button"; }
 
  private:

@@ -13,7 +13,11 @@ class ImageView : public View {
   }
 
   std::shared_ptr<const Image> image() const { return image_; }
-  void setImage(std::shared_ptr<const Image> image) { image_ = std::move(image); }
+  void setImage(std::shared_ptr<const Image> image) { changeAppearance(image_, std::move(image)); }
+  /// The image scaled to fill the bounds.
+  void draw(GraphicsContext& context, Rect rect) override {
+    if (image_) context.drawImage(*image_, rect);
+  }
   const char* className() const override { return "ImageView"; }
 
  private:

@@ -11,6 +11,12 @@ Size Label::textSize(double maxWidth) const {
   return measureText(*text_, font_, maxWidth, lines_);
 }
 
+void Label::draw(GraphicsContext& context, Rect rect) {
+  if (!text_) return;
+  context.setFillColor(textColor_);
+  context.drawText(*text_, font_, alignment_, lines_, rect);
+}
+
 void Label::sizeToFit() {
   Size s = textSize(std::numeric_limits<double>::max());
   setFrame({frame().origin, s});

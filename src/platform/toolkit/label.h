@@ -14,21 +14,22 @@ class Label : public View {
   explicit Label(Rect frame = {}) : View(frame) { setUserInteractionEnabled(false); }
 
   const std::optional<std::string>& text() const { return text_; }
-  void setText(std::optional<std::string> text) { text_ = std::move(text); }
+  void setText(std::optional<std::string> text) { changeAppearance(text_, std::move(text)); }
   Font font() const { return font_; }
-  void setFont(Font f) { font_ = std::move(f); }
+  void setFont(Font f) { changeAppearance(font_, std::move(f)); }
   Color textColor() const { return textColor_; }
-  void setTextColor(Color c) { textColor_ = c; }
+  void setTextColor(Color c) { changeAppearance(textColor_, c); }
   TextAlignment textAlignment() const { return alignment_; }
-  void setTextAlignment(TextAlignment a) { alignment_ = a; }
+  void setTextAlignment(TextAlignment a) { changeAppearance(alignment_, a); }
   /// 0 means as many lines as the text needs.
   int numberOfLines() const { return lines_; }
-  void setNumberOfLines(int n) { lines_ = n < 0 ? 0 : n; }
+  void setNumberOfLines(int n) { changeAppearance(lines_, n < 0 ? 0 : n); }
 
   /// Size of the text laid out no wider than `maxWidth` (unrounded); zero without text.
   Size textSize(double maxWidth) const;
   /// Resizes the label to its text on one line per paragraph, keeping its origin.
   void sizeToFit();
+  void draw(GraphicsContext& context, Rect rect) override;
   const char* className() const override { return "Label"; }
 
  private:

@@ -13,11 +13,20 @@ class ProgressView : public View {
 
   double progress() const { return progress_; }
   /// Clamped to 0 ... 1; NaN counts as 0.
-  void setProgress(double p) { progress_ = p >= 0 ? std::min(p, 1.0) : 0; }
+  void setProgress(double p) { changeAppearance(progress_, p >= 0 ? std::min(p, 1.0) : 0); }
   Color progressTintColor() const { return tint_; }
-  void setProgressTintColor(Color c) { tint_ = c; }
+  void setProgressTintColor(Color c) { changeAppearance(tint_, c); }
   Color trackTintColor() const { return track_; }
-  void setTrackTintColor(Color c) { track_ = c; }
+  void setTrackTintColor(Color c) { changeAppearance(track_, c); }
+  /// The track, then the filled part from the left, both with round ends.
+  void draw(GraphicsContext& context, Rect rect) override {
+    context.setFillColor(track_);
+    context.addRoundedRect(rect, rect.height() / 2);
+    context.fillPath();
+    context.setFillColor(tint_);
+    context.addRoundedRect({rect.x(), rect.y(), rect.width() * progress_, rect.height()}, rect.height() / 2);
+    context.fillPath();
+  }
   const char* className() const override { return "ProgressView"; }
 
  private:

@@ -1,6 +1,7 @@
 #include "platform/toolkit/view.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 #include "platform/main_queue.h"
@@ -12,6 +13,28 @@ namespace qvad {
 View::View(Rect frame) : frame_(frame) {}
 
 View::~View() = default;
+
+void View::setFrame(Rect frame) {
+  if (frame == frame_) return;
+  // The old area needs repainting as much as the new one: the superview hears it.
+  if (auto s = superview()) {
+    frame_ = frame;
+    s->setNeedsDisplay();
+  } else {
+    frame_ = frame;
+    setNeedsDisplay();
+  }
+}
+
+void View::setNeedsDisplay() {
+  View* root = this;
+  std::shared_ptr<View> keep;  // holds each ancestor while we look past it
+  while (auto s = root->superview()) {
+    keep = std::move(s);
+    root = keep.get();
+  }
+  root->subtreeNeedsDisplay();
+}
 
 void View::setCenter(Point c) {
   Rect f = frame_;
@@ -42,6 +65,7 @@ void View::addSubview(const std::shared_ptr<View>& view) {
   keep->removeFromSuperview();
   keep->superview_ = self;
   subviews_.push_back(keep);
+  setNeedsDisplay();
 }
 
 void View::insertSubview(const std::shared_ptr<View>& view, std::size_t index) {
@@ -50,12 +74,14 @@ void View::insertSubview(const std::shared_ptr<View>& view, std::size_t index) {
   keep->removeFromSuperview();
   keep->superview_ = sharedAs<View>();
   subviews_.insert(subviews_.begin() + static_cast<std::ptrdiff_t>(std::min(index, subviews_.size())), keep);
+  setNeedsDisplay();
 }
 
 void View::bringSubviewToFront(const std::shared_ptr<View>& view) {
   auto it = std::find(subviews_.begin(), subviews_.end(), view);
-  if (it == subviews_.end()) return;
+  if (it == subviews_.end() || it + 1 == subviews_.end()) return;
   std::rotate(it, it + 1, subviews_.end());
+  setNeedsDisplay();
 }
 
 void View::removeFromSuperview() {
@@ -67,6 +93,7 @@ void View::removeFromSuperview() {
   if (it != list.end()) {
     auto keep = std::move(*it);  // released after the list is consistent again
     list.erase(it);
+    parent->setNeedsDisplay();
   }
 }
 
@@ -137,6 +164,22 @@ bool View::handleTap() {
 void View::addAnimation(const std::string& key, KeyframeAnimation animation) {
   animation.beginTime = MainQueue::main().now();
   animations_[key] = std::move(animation);
+  setNeedsDisplay();
+}
+
+void View::removeAnimation(const std::string& key) {
+  if (animations_.erase(key)) setNeedsDisplay();
+}
+
+bool View::hasRunningAnimation(double now) const {
+  for (const auto& [key, anim] : animations_) {
+    std::size_t count = anim.source ? anim.source->frameCount() : anim.values.size();
+    if (anim.keyPath != "contents" || count < 2) continue;
+    if (!(anim.duration > 0) || !std::isfinite(anim.duration)) continue;  // shows one value for good
+    // Still cycling, or its last cycle ends and the view changes to its settled look.
+    if ((now - anim.beginTime) / anim.duration <= anim.repeatCount) return true;
+  }
+  return false;
 }
 
 const KeyframeAnimation* View::animation(const std::string& key) const {

@@ -37,7 +37,7 @@ class View : public Responder {
 
   // Geometry. The frame is in the superview's coordinates; bounds start at (0, 0).
   Rect frame() const { return frame_; }
-  virtual void setFrame(Rect frame) { frame_ = frame; }
+  virtual void setFrame(Rect frame);
   Rect bounds() const { return {0, 0, frame_.width(), frame_.height()}; }
   Point center() const { return frame_.center(); }
   void setCenter(Point c);
@@ -47,30 +47,37 @@ class View : public Responder {
 
   // Appearance.
   bool isHidden() const { return hidden_; }
-  void setHidden(bool hidden) { hidden_ = hidden; }
+  void setHidden(bool hidden) { changeAppearance(hidden_, hidden); }
   int tag() const { return tag_; }
   void setTag(int tag) { tag_ = tag; }
   double alpha() const { return alpha_; }
-  void setAlpha(double a) { alpha_ = a; }
+  void setAlpha(double a) { changeAppearance(alpha_, a); }
   std::optional<Color> backgroundColor() const { return backgroundColor_; }
-  void setBackgroundColor(std::optional<Color> c) { backgroundColor_ = c; }
+  void setBackgroundColor(std::optional<Color> c) { changeAppearance(backgroundColor_, c); }
   bool clipsToBounds() const { return clipsToBounds_; }
-  void setClipsToBounds(bool clips) { clipsToBounds_ = clips; }
+  void setClipsToBounds(bool clips) { changeAppearance(clipsToBounds_, clips); }
   // Layer attributes: corner radius (also clips the background), stacking order among
   // siblings (higher is drawn later and hit first), and contents drawn to fill the bounds.
   double cornerRadius() const { return cornerRadius_; }
-  void setCornerRadius(double r) { cornerRadius_ = r; }
+  void setCornerRadius(double r) { changeAppearance(cornerRadius_, r); }
   double zPosition() const { return zPosition_; }
-  void setZPosition(double z) { zPosition_ = z; }
+  void setZPosition(double z) { changeAppearance(zPosition_, z); }
   std::shared_ptr<const Image> layerContents() const { return contents_; }
-  void setLayerContents(std::shared_ptr<const Image> image) { contents_ = std::move(image); }
+  void setLayerContents(std::shared_ptr<const Image> image) { changeAppearance(contents_, std::move(image)); }
   /// Adds (or replaces) the layer animation under `key`, starting now on the main queue.
   void addAnimation(const std::string& key, KeyframeAnimation animation);
-  void removeAnimation(const std::string& key) { animations_.erase(key); }
+  void removeAnimation(const std::string& key);
   const KeyframeAnimation* animation(const std::string& key) const;
   /// The contents on screen at main-queue time `now`: an animated value when a contents
   /// animation is running, else the layer contents.
   std::shared_ptr<const Image> presentedContents(double now) const;
+  /// Whether a contents animation of this view still changes what is shown after `now`.
+  bool hasRunningAnimation(double now) const;
+
+  // Change signal. Every setter that changes what is drawn calls setNeedsDisplay(); a
+  // view's own drawing state (a subclass's fields) calls it too. The window at the root
+  // of the tree hears it (Window::setDisplayHandler) and repaints on its next frame.
+  void setNeedsDisplay();
 
   // Tree.
   const std::vector<std::shared_ptr<View>>& subviews() const { return subviews_; }
@@ -109,11 +116,24 @@ class View : public Responder {
   /// passes the tap to the superview. Returns true when something handled it.
   virtual bool handleTap();
 
-  /// Custom drawing, after the background and contents, before the subviews.
+  /// The view's own drawing, after the background and layer contents and before the
+  /// subviews, in the view's coordinates (`rect` is its bounds). Each view class draws
+  /// its content here (an image, a label's text, ...); the base view draws nothing.
   virtual void draw(GraphicsContext& /*context*/, Rect /*rect*/) {}
   /// Printed form for console lines.
   virtual std::string description() const;
   virtual const char* className() const { return "View"; }
+
+ protected:
+  /// Called on the root of a tree when something in it changed; a window overrides it.
+  virtual void subtreeNeedsDisplay() {}
+  /// Sets `field` to `value` and signals a change when it differs.
+  template <class T, class U>
+  void changeAppearance(T& field, U&& value) {
+    if (field == value) return;
+    field = std::forward<U>(value);
+    setNeedsDisplay();
+  }
 
  private:
   Rect frame_;

@@ -27,6 +27,30 @@ void Window::makeKeyAndVisible() {
 
 bool Window::isKeyWindow() const { return Application::shared().keyWindow().get() == this; }
 
+void Window::subtreeNeedsDisplay() {
+  if (needsDisplay_) return;  // one call per frame, however many changes
+  needsDisplay_ = true;
+  if (displayHandler_) {
+    auto handler = displayHandler_;  // the handler may replace itself
+    handler();
+  }
+}
+
+namespace {
+
+bool anyRunning(const View& v, double now) {
+  if (v.isHidden()) return false;
+  if (v.hasRunningAnimation(now)) return true;
+  for (const auto& s : v.subviews()) {
+    if (anyRunning(*s, now)) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+bool Window::isAnimating(double now) const { return anyRunning(*this, now); }
+
 bool Window::sendTap(Point p) {
   auto hit = hitTest(p);
   return hit && hit->handleTap();

@@ -1,7 +1,13 @@
 // The root of a view tree on screen. A window shows its root controller's view and
 // routes pointer taps to the view under the pointer. Main thread only.
+//
+// Repainting: any change in the tree (View::setNeedsDisplay) marks the window as needing
+// display and calls its display handler once, until the drawer calls didDisplay(). A
+// window whose tree runs a contents animation needs a frame on every tick of the display
+// while isAnimating() is true; no change and no animation, no repaint.
 #pragma once
 
+#include <functional>
 #include <memory>
 
 #include "platform/toolkit/view.h"
@@ -25,10 +31,25 @@ class Window : public View {
   /// A tap at `p` in window coordinates, routed by hit testing to the deepest view
   /// that takes it (buttons fire touch-up-inside). Returns false when nothing took it.
   bool sendTap(Point p);
+
+  /// Whether something changed since the last didDisplay().
+  bool needsDisplay() const { return needsDisplay_; }
+  /// The drawer has drawn the current state.
+  void didDisplay() { needsDisplay_ = false; }
+  /// Runs (on the main thread) when the window goes from drawn to needing display; it
+  /// must not draw inline, only schedule a frame. Empty clears it.
+  void setDisplayHandler(std::function<void()> handler) { displayHandler_ = std::move(handler); }
+  /// Whether a view in the tree runs a contents animation at main-queue time `now`.
+  bool isAnimating(double now) const;
   const char* className() const override { return "Window"; }
+
+ protected:
+  void subtreeNeedsDisplay() override;
 
  private:
   std::shared_ptr<ViewController> root_;
+  bool needsDisplay_ = true;  // nothing has been drawn yet
+  std::function<void()> displayHandler_;
 };
 
 }  // namespace qvad
