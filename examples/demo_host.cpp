@@ -15,6 +15,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "demo_shell.h"
 #include "qvad/configuration.h"
@@ -81,27 +82,28 @@ class Host {
   void showFloating() {
     qvad::QvInterActiveAdManager::shared().showAd(
         1.0, qvad::kQvDefaultAdOrigin, shell_.contentView(),
-        [this] { ++floatingShown_, said("floating", "onShowAction"); },
-        [this] { ++floatingClicked_, said("floating", "onClickAction"); },
-        [this] { ++floatingClosed_, said("floating", "onCloseAction"); },
-        [this](std::optional<QvError> e) { ++floatingFailed_, said("floating", "onLoadFailed", describe(e)); });
+        [this] { ++floatingShown_; said("floating", "onShowAction"); },
+        [this] { ++floatingClicked_; said("floating", "onClickAction"); },
+        [this] { ++floatingClosed_; said("floating", "onCloseAction"); },
+        [this](std::optional<QvError> e) { ++floatingFailed_; said("floating", "onLoadFailed", describe(e)); });
   }
 
   void loadReward() {
     rewardDelegate_ = std::make_shared<qvad::QvRewardVideoAdDelegate>();
     auto& d = *rewardDelegate_;
-    d.rewardedVideoAdDidLoad = [this](qvad::QvRewardVideoAd&) { rewardLoaded_ = true, said("reward", "rewardedVideoAdDidLoad:"); };
+    d.rewardedVideoAdDidLoad = [this](qvad::QvRewardVideoAd&) { rewardLoaded_ = true; said("reward", "rewardedVideoAdDidLoad:"); };
     d.rewardedVideoAdDidFailWithError = [this](qvad::QvRewardVideoAd&, const QvError& e) {
-      rewardFailed_ = true, said("reward", "rewardedVideoAdDidFailWithError:", describe(e));
+      rewardFailed_ = true;
+      said("reward", "rewardedVideoAdDidFailWithError:", describe(e));
     };
     d.rewardedVideoAdDeginShow = [this](qvad::QvRewardVideoAd&) { said("reward", "rewardedVideoAdDeginShow:"); };
     d.rewardedVideoAdDidShow = [this](qvad::QvRewardVideoAd&, const std::optional<QvError>& e) {
       said("reward", "rewardedVideoAdDidShow:", e ? describe(e) : "");
     };
-    d.rewardedVideoAdComplete = [this](qvad::QvRewardVideoAd&) { ++rewarded_, said("reward", "rewardedVideoAdComplete:"); };
+    d.rewardedVideoAdComplete = [this](qvad::QvRewardVideoAd&) { ++rewarded_; said("reward", "rewardedVideoAdComplete:"); };
     d.rewardedVideoAdDidClick = [this](qvad::QvRewardVideoAd&) { said("reward", "rewardedVideoAdDidClick:"); };
     d.rewardedVideoAdWillClose = [this](qvad::QvRewardVideoAd&) { said("reward", "rewardedVideoAdWillClose:"); };
-    d.rewardedVideoAdDidClose = [this](qvad::QvRewardVideoAd&) { rewardClosed_ = true, said("reward", "rewardedVideoAdDidClose:"); };
+    d.rewardedVideoAdDidClose = [this](qvad::QvRewardVideoAd&) { rewardClosed_ = true; said("reward", "rewardedVideoAdDidClose:"); };
     reward_ = qvad::QvRewardVideoAd::create("reward-1");
     reward_->setDelegate(rewardDelegate_);
     reward_->loadAD();
@@ -111,19 +113,23 @@ class Host {
     interstitialDelegate_ = std::make_shared<qvad::QvInterstitialAdDelegate>();
     auto& d = *interstitialDelegate_;
     d.interstitialAdDidLoad = [this](qvad::QvInterstitialAd&) {
-      interstitialLoaded_ = true, said("interstitial", "interstitialAdDidLoad:");
+      interstitialLoaded_ = true;
+      said("interstitial", "interstitialAdDidLoad:");
     };
     d.interstitialAdDidFailWithError = [this](qvad::QvInterstitialAd&, const QvError& e) {
-      interstitialFailed_ = true, said("interstitial", "interstitialAdDidFailWithError:", describe(e));
+      interstitialFailed_ = true;
+      said("interstitial", "interstitialAdDidFailWithError:", describe(e));
     };
     d.interstitialAdBeginShow = [this](qvad::QvInterstitialAd&) { said("interstitial", "interstitialAdBeginShow:"); };
     d.interstitialAdDidShow = [this](qvad::QvInterstitialAd&, const std::optional<QvError>& e) {
-      interstitialShown_ = !e, said("interstitial", "interstitialAdDidShow:", e ? describe(e) : "");
+      interstitialShown_ = !e;
+      said("interstitial", "interstitialAdDidShow:", e ? describe(e) : "");
     };
     d.interstitialAdDidClick = [this](qvad::QvInterstitialAd&) { said("interstitial", "interstitialAdDidClick:"); };
     d.interstitialAdWillClose = [this](qvad::QvInterstitialAd&) { said("interstitial", "interstitialAdWillClose:"); };
     d.interstitialAdDidClose = [this](qvad::QvInterstitialAd&) {
-      interstitialClosed_ = true, said("interstitial", "interstitialAdDidClose:");
+      interstitialClosed_ = true;
+      said("interstitial", "interstitialAdDidClose:");
     };
     interstitial_ = qvad::QvInterstitialAd::create();
     interstitial_->setPlacementId("interstitial-1");
@@ -134,17 +140,18 @@ class Host {
   // -- the scripted person -------------------------------------------------------
 
   bool runStart() {
-    bool done = false, ok = false;
     snap("00-host");
-    start([&](bool success) { done = true, ok = success; });
-    if (!wait([&] { return done; }, kNetworkWait, "start-up")) return false;
-    return ok;
+    start([this](bool success) {
+      startDone_ = true;
+      startOk_ = success;
+    });
+    return wait([this] { return startDone_; }, kNetworkWait, "start-up") && startOk_;
   }
 
   bool runFloating() {
     showFloating();
     // Shown once laid out; visible once its picture has loaded.
-    if (!wait([&] { return floatingFailed_ > 0 || (floatingShown_ > 0 && badgeVisible()); }, kNetworkWait, "the badge"))
+    if (!wait([&] { return floatingFailed_ > 0 || (floatingShown_ > 0 && shell_.badgeVisible()); }, kNetworkWait, "the badge"))
       return false;
     if (floatingFailed_) return false;
     snap("01-floating-badge");
@@ -224,10 +231,10 @@ class Host {
     std::printf("demo: %s\n", what);
     return false;
   }
-  bool badgeVisible() const { return floatingShown_ > 0; }
 
   demo::Shell& shell_;
   Options opt_;
+  bool startDone_ = false, startOk_ = false;
   int floatingShown_ = 0, floatingClicked_ = 0, floatingClosed_ = 0, floatingFailed_ = 0, rewarded_ = 0;
   bool rewardLoaded_ = false, rewardFailed_ = false, rewardClosed_ = false;
   bool interstitialLoaded_ = false, interstitialFailed_ = false, interstitialShown_ = false,
@@ -291,7 +298,14 @@ int main(int argc, char** argv) {
     qvad::QvConfiguration::setApiBaseURL(sandbox->baseURL());
     qvad::QvConfiguration::setCAFile(sandbox->caFile());
   }
+  // The library's own console lines go to standard error, apart from the callback lines.
+  qvad::QvConfiguration::setLogSink([](std::string_view line) {
+    std::fprintf(stderr, "%.*s\n", static_cast<int>(line.size()), line.data());
+  });
   std::printf("host: ad platform at %s\n", qvad::QvConfiguration::apiBaseURL().c_str());
+  if (std::string error; !qvad::QvConfiguration::caFile().empty() &&
+                         !demo::Shell::trustSandboxCertificate(qvad::QvConfiguration::caFile(), error))
+    std::printf("demo: ad pages will not load: %s\n", error.c_str());
   std::fflush(stdout);
 
   demo::Shell shell("qvad demo host");

@@ -22,6 +22,12 @@ class Shell {
   /// Opens the display; false (with `error`) when there is none.
   static bool openDisplay(int& argc, char**& argv, std::string& error);
 
+  /// Lets the web engine accept the sandbox's server certificate (`server.pem` next to
+  /// `caFile`) for 127.0.0.1, after checking that it verifies against that CA for that
+  /// address. The library's own requests trust the CA through configuration; the web
+  /// engine only knows the system's store. False (with `error`) when the check fails.
+  static bool trustSandboxCertificate(const std::string& caFile, std::string& error);
+
   explicit Shell(const std::string& title);
   ~Shell();
   Shell(const Shell&) = delete;
@@ -47,6 +53,8 @@ class Shell {
   /// Clicks the element `selector` of the page shown in the window (the person's click
   /// on the page's own button); false when no page is shown.
   bool clickInPage(const std::string& selector);
+  /// Whether the floating ad's badge shows on the host's screen (its picture loaded).
+  bool badgeVisible() const;
   /// Whether a controller is presented over the host's screen.
   bool covered() const;
 
