@@ -32,7 +32,6 @@ using namespace qvad;
 
 namespace {
 
-constexpr double kWidth = 390, kHeight = 720;
 
 template <class T>
 std::shared_ptr<T> findVisible(const std::shared_ptr<View>& root, const std::function<bool(T&)>& match) {
@@ -48,7 +47,9 @@ std::shared_ptr<T> findVisible(const std::shared_ptr<View>& root, const std::fun
 }  // namespace
 
 struct Shell::Impl {
+  // A phone-sized window: the size of the main screen, which full-screen ads fill.
   std::shared_ptr<Window> window;
+  double width = 0;
   std::shared_ptr<ViewController> host;
   std::shared_ptr<Label> status;
   std::vector<std::shared_ptr<View>> ownViews;
@@ -121,26 +122,27 @@ bool Shell::trustSandboxCertificate([[maybe_unused]] const std::string& caFile, 
 
 Shell::Shell(const std::string& title) : impl_(std::make_unique<Impl>()) {
   auto& d = *impl_;
-  d.window = std::make_shared<Window>(Rect{0, 0, kWidth, kHeight});
+  d.window = std::make_shared<Window>();
+  d.width = d.window->frame().width();
   d.host = std::make_shared<ViewController>();
   d.window->setRootViewController(d.host);
   d.window->makeKeyAndVisible();
   d.host->view()->setBackgroundColor(Color::rgb(236, 239, 244));
 
-  auto bar = View::make<View>(Rect{0, 0, kWidth, 64});
+  auto bar = View::make<View>(Rect{0, 0, d.width, 64});
   bar->setBackgroundColor(Color::rgb(40, 60, 96));
   d.add(bar);
-  auto heading = View::make<Label>(Rect{16, 18, kWidth - 32, 30});
+  auto heading = View::make<Label>(Rect{16, 18, d.width - 32, 30});
   heading->setText(title);
   heading->setFont(Font::boldSystemFont(20));
   heading->setTextColor(Color::white());
   d.add(heading);
-  auto note = View::make<Label>(Rect{16, 80, kWidth - 32, 60});
+  auto note = View::make<Label>(Rect{16, 80, d.width - 32, 60});
   note->setText("A host application's own screen. The ads appear over it.");
   note->setNumberOfLines(0);
   note->setTextColor(Color::rgb(60, 60, 60));
   d.add(note);
-  d.status = View::make<Label>(Rect{16, 150, kWidth - 32, 40});
+  d.status = View::make<Label>(Rect{16, 150, d.width - 32, 40});
   d.status->setFont(Font::systemFont(14));
   d.status->setTextColor(Color::rgb(20, 90, 40));
   d.status->setNumberOfLines(2);
@@ -166,7 +168,7 @@ void Shell::onWindowClosed(std::function<void()> action) { impl_->closed = std::
 
 void Shell::addButton(const std::string& title, std::function<void()> action) {
   auto& d = *impl_;
-  auto button = View::make<Button>(Rect{16, d.nextButtonY, kWidth - 32, 44});
+  auto button = View::make<Button>(Rect{16, d.nextButtonY, d.width - 32, 44});
   button->setTitle(title);
   button->setTitleColor(Color::white());
   button->setBackgroundColor(Color::rgb(59, 120, 200));
