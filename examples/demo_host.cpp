@@ -20,8 +20,8 @@
 #include "demo_shell.h"
 #include "qvad/configuration.h"
 #include "qvad/main_loop.h"
-#include "qvad/qv_interstitial_ad.h"
 #include "qvad/qv_inter_active_ad_manager.h"
+#include "qvad/qv_interstitial_ad.h"
 #include "qvad/qv_reward_video_ad.h"
 
 namespace {
@@ -82,16 +82,31 @@ class Host {
   void showFloating() {
     qvad::QvInterActiveAdManager::shared().showAd(
         1.0, qvad::kQvDefaultAdOrigin, shell_.contentView(),
-        [this] { ++floatingShown_; said("floating", "onShowAction"); },
-        [this] { ++floatingClicked_; said("floating", "onClickAction"); },
-        [this] { ++floatingClosed_; said("floating", "onCloseAction"); },
-        [this](std::optional<QvError> e) { ++floatingFailed_; said("floating", "onLoadFailed", describe(e)); });
+        [this] {
+          ++floatingShown_;
+          said("floating", "onShowAction");
+        },
+        [this] {
+          ++floatingClicked_;
+          said("floating", "onClickAction");
+        },
+        [this] {
+          ++floatingClosed_;
+          said("floating", "onCloseAction");
+        },
+        [this](std::optional<QvError> e) {
+          ++floatingFailed_;
+          said("floating", "onLoadFailed", describe(e));
+        });
   }
 
   void loadReward() {
     rewardDelegate_ = std::make_shared<qvad::QvRewardVideoAdDelegate>();
     auto& d = *rewardDelegate_;
-    d.rewardedVideoAdDidLoad = [this](qvad::QvRewardVideoAd&) { rewardLoaded_ = true; said("reward", "rewardedVideoAdDidLoad:"); };
+    d.rewardedVideoAdDidLoad = [this](qvad::QvRewardVideoAd&) {
+      rewardLoaded_ = true;
+      said("reward", "rewardedVideoAdDidLoad:");
+    };
     d.rewardedVideoAdDidFailWithError = [this](qvad::QvRewardVideoAd&, const QvError& e) {
       rewardFailed_ = true;
       said("reward", "rewardedVideoAdDidFailWithError:", describe(e));
@@ -100,10 +115,16 @@ class Host {
     d.rewardedVideoAdDidShow = [this](qvad::QvRewardVideoAd&, const std::optional<QvError>& e) {
       said("reward", "rewardedVideoAdDidShow:", e ? describe(e) : "");
     };
-    d.rewardedVideoAdComplete = [this](qvad::QvRewardVideoAd&) { ++rewarded_; said("reward", "rewardedVideoAdComplete:"); };
+    d.rewardedVideoAdComplete = [this](qvad::QvRewardVideoAd&) {
+      ++rewarded_;
+      said("reward", "rewardedVideoAdComplete:");
+    };
     d.rewardedVideoAdDidClick = [this](qvad::QvRewardVideoAd&) { said("reward", "rewardedVideoAdDidClick:"); };
     d.rewardedVideoAdWillClose = [this](qvad::QvRewardVideoAd&) { said("reward", "rewardedVideoAdWillClose:"); };
-    d.rewardedVideoAdDidClose = [this](qvad::QvRewardVideoAd&) { rewardClosed_ = true; said("reward", "rewardedVideoAdDidClose:"); };
+    d.rewardedVideoAdDidClose = [this](qvad::QvRewardVideoAd&) {
+      rewardClosed_ = true;
+      said("reward", "rewardedVideoAdDidClose:");
+    };
     reward_ = qvad::QvRewardVideoAd::create("reward-1");
     reward_->setDelegate(rewardDelegate_);
     reward_->loadAD();
@@ -151,12 +172,14 @@ class Host {
   bool runFloating() {
     showFloating();
     // Shown once laid out; visible once its picture has loaded.
-    if (!wait([&] { return floatingFailed_ > 0 || (floatingShown_ > 0 && shell_.badgeVisible()); }, kNetworkWait, "the badge"))
+    if (!wait([&] { return floatingFailed_ > 0 || (floatingShown_ > 0 && shell_.badgeVisible()); }, kNetworkWait,
+              "the badge"))
       return false;
     if (floatingFailed_) return false;
     snap("01-floating-badge");
     if (!shell_.tapBadge()) return fail("the badge took no tap");
-    if (!wait([&] { return floatingClicked_ > 0 && shell_.covered(); }, kNetworkWait, "the in-app browser")) return false;
+    if (!wait([&] { return floatingClicked_ > 0 && shell_.covered(); }, kNetworkWait, "the in-app browser"))
+      return false;
     qvad::QvMainLoop::runFor(1.5);  // the landing page loads
     snap("02-floating-browser");
     if (!shell_.tapButton("Close")) return fail("the browser has no Close button");
@@ -299,9 +322,8 @@ int main(int argc, char** argv) {
     qvad::QvConfiguration::setCAFile(sandbox->caFile());
   }
   // The library's own console lines go to standard error, apart from the callback lines.
-  qvad::QvConfiguration::setLogSink([](std::string_view line) {
-    std::fprintf(stderr, "%.*s\n", static_cast<int>(line.size()), line.data());
-  });
+  qvad::QvConfiguration::setLogSink(
+      [](std::string_view line) { std::fprintf(stderr, "%.*s\n", static_cast<int>(line.size()), line.data()); });
   std::printf("host: ad platform at %s\n", qvad::QvConfiguration::apiBaseURL().c_str());
   if (std::string error; !qvad::QvConfiguration::caFile().empty() &&
                          !demo::Shell::trustSandboxCertificate(qvad::QvConfiguration::caFile(), error))

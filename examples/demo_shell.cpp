@@ -32,7 +32,6 @@ using namespace qvad;
 
 namespace {
 
-
 template <class T>
 std::shared_ptr<T> findVisible(const std::shared_ptr<View>& root, const std::function<bool(T&)>& match) {
   if (!root || root->isHidden()) return nullptr;
@@ -150,7 +149,8 @@ Shell::Shell(const std::string& title) : impl_(std::make_unique<Impl>()) {
 
 #if QVAD_DEMO_GTK
   d.desktop = std::make_unique<DesktopWindow>(d.window, title);
-  g_signal_connect(d.desktop->widget(), "delete-event", G_CALLBACK(+[](GtkWidget*, GdkEvent*, gpointer self) -> gboolean {
+  g_signal_connect(d.desktop->widget(), "delete-event",
+                   G_CALLBACK(+[](GtkWidget*, GdkEvent*, gpointer self) -> gboolean {
                      auto* impl = static_cast<Impl*>(self);
                      if (impl->closed) impl->closed();
                      return TRUE;  // the host decides when its window goes

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,17 +23,22 @@ class WebContainerTest : public ToolkitTest {
     ToolkitTest::SetUp();
     host = std::make_shared<TrackedController>();
     window = makeKeyWindow(host);
-    Application::shared().setUrlOpener(nullptr);
+    setSystemOpensURLs(true);
     Application::shared().clearOpenedURLs();
   }
   void TearDown() override {
     window.reset();
     host.reset();
     ToolkitTest::TearDown();
-    Application::shared().setUrlOpener(nullptr);
+    opener_.reset();
     Application::shared().setApplicationState(ApplicationState::active);
   }
 
+  /// What the operating system answers when a URL is handed to it.
+  void setSystemOpensURLs(bool opens) {
+    opener_.reset();
+    opener_.emplace(UrlOpener::slot(), std::make_shared<AnsweringUrlOpener>(opens));
+  }
   /// Presents a container for `url` over the host (no animation) and waits for it.
   std::shared_ptr<BaseWKWebViewController> show(const std::string& url) {
     BaseWKWebViewController::ShowWebView(url, host, false, recorder());
@@ -67,6 +73,8 @@ class WebContainerTest : public ToolkitTest {
   std::shared_ptr<TrackedController> host;
   std::shared_ptr<Window> window;
   std::shared_ptr<std::vector<std::string>> events = std::make_shared<std::vector<std::string>>();
+ private:
+  std::optional<ScopedServiceOverride<UrlOpener>> opener_;
 };
 
 }  // namespace qvad::testing

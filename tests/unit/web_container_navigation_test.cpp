@@ -83,7 +83,7 @@ TEST_F(WebContainerNavigationTest, StoreLinksWithoutAnIdFallThrough) {
 TEST_F(WebContainerNavigationTest, OtherSchemesAreHandedToTheSystem) {
   auto c = shownPage();
   EXPECT_EQ(decide(*c, ScriptedWebView::linkAction("mailto:a@b.example")), NavigationActionPolicy::cancel);
-  Application::shared().setUrlOpener([](const std::string&) { return false; });
+  setSystemOpensURLs(false);
   EXPECT_EQ(decide(*c, ScriptedWebView::linkAction("tel:123")), NavigationActionPolicy::allow);
   // The system never sees the schemes it must not open.
   EXPECT_EQ(decide(*c, ScriptedWebView::linkAction("javascript:alert(1)")), NavigationActionPolicy::allow);

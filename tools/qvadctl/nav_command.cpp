@@ -53,7 +53,7 @@ struct Outcome {
 Outcome runInContainer(const std::string& url, bool link, bool linkNewWindow, bool osOpens) {
   auto& queue = *HeadlessMainQueue::current();
   auto& app = Application::shared();
-  app.setUrlOpener([osOpens](const std::string&) { return osOpens; });
+  UrlOpener::slot().install(std::make_shared<AnsweringUrlOpener>(osOpens));
 
   auto events = std::make_shared<std::vector<std::string>>();
   auto host = std::make_shared<ViewController>();

@@ -2,16 +2,11 @@
 
 #include <algorithm>
 #include <cctype>
-#include <utility>
 
 #include "platform/main_queue.h"
 #include "platform/notification_center.h"
 #include "platform/service_slot.h"
 #include "platform/toolkit/window.h"
-
-#if QVAD_BACKEND_GTK
-#include "platform/gtk/url_opener_gio.h"
-#endif
 
 namespace qvad {
 namespace {
@@ -35,13 +30,7 @@ class RecordingUrlOpener final : public UrlOpener {
   bool open(const std::string&) override { return true; }
 };
 
-std::shared_ptr<UrlOpener> makeRecordingUrlOpener() {
-#if QVAD_BACKEND_GTK
-  return std::make_shared<GioUrlOpener>();  // the desktop's own handlers
-#else
-  return std::make_shared<RecordingUrlOpener>();
-#endif
-}
+std::shared_ptr<UrlOpener> makeRecordingUrlOpener() { return std::make_shared<RecordingUrlOpener>(); }
 
 }  // namespace
 
@@ -55,16 +44,6 @@ Application& Application::shared() {
   return *app;
 }
 
-void Application::setKeyWindow(std::shared_ptr<Window> window) {
-  if (window == keyWindow_) return;
-  auto old = std::exchange(keyWindow_, std::move(window));
-  auto current = keyWindow_;
-  auto& center = NotificationCenter::defaultCenter();
-  if (old) center.post(kWindowDidResignKeyNotification, old.get());
-  // An observer of the resignation that changed the key window again has posted for it.
-  if (current && keyWindow_ == current) center.post(kWindowDidBecomeKeyNotification, current.get());
-}
-
 bool Application::canOpenURL(const std::string& url) const {
   std::string scheme = schemeOf(url);
   return !scheme.empty() && scheme != "file" && scheme != "javascript" && scheme != "data";
@@ -73,7 +52,7 @@ bool Application::canOpenURL(const std::string& url) const {
 bool Application::openURLNow(const std::string& url) {
   if (!canOpenURL(url)) return false;
   opened_.push_back(url);
-  return opener_ ? opener_(url) : UrlOpener::slot().get()->open(url);
+  return UrlOpener::slot().get()->open(url);
 }
 
 void Application::openURL(const std::string& url, std::function<void(bool)> completion) {

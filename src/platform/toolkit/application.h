@@ -23,11 +23,6 @@ inline constexpr const char* kApplicationWillResignActiveNotification = "Applica
 inline constexpr const char* kApplicationDidEnterBackgroundNotification = "ApplicationDidEnterBackground";
 inline constexpr const char* kApplicationWillEnterForegroundNotification = "ApplicationWillEnterForeground";
 
-/// Posted when the key window changes: first the old key window's resignation (object:
-/// the old window), then the new one's (object: the new window), both after the change.
-inline constexpr const char* kWindowDidResignKeyNotification = "WindowDidResignKey";
-inline constexpr const char* kWindowDidBecomeKeyNotification = "WindowDidBecomeKey";
-
 /// The backend's way of opening URLs (desktop: the system's handler), a platform
 /// service. The default takes every URL it is given and only records it.
 class UrlOpener {
@@ -38,6 +33,16 @@ class UrlOpener {
   virtual bool open(const std::string& url) = 0;
 
   static ServiceSlot<UrlOpener>& slot();
+};
+
+/// Headless opener that answers every URL the same way: the answer tests and tools set.
+class AnsweringUrlOpener final : public UrlOpener {
+ public:
+  explicit AnsweringUrlOpener(bool answer) : answer_(answer) {}
+  bool open(const std::string&) override { return answer_; }
+
+ private:
+  bool answer_;
 };
 
 enum class ApplicationState { active, inactive, background };
@@ -51,9 +56,7 @@ class Application {
   static constexpr const char* openSettingsURLString = "app-settings:";
 
   std::shared_ptr<Window> keyWindow() const { return keyWindow_; }
-  /// Makes `window` the key window and posts the key-window notifications; setting the
-  /// current key window again posts nothing.
-  void setKeyWindow(std::shared_ptr<Window> window);
+  void setKeyWindow(std::shared_ptr<Window> window) { keyWindow_ = std::move(window); }
 
   /// Whether `url` would be handed on: not for "file:", "javascript:" or "data:", nor
   /// for text without a scheme.
@@ -64,10 +67,6 @@ class Application {
   /// The same hand-over, answering at once whether the URL was taken (a navigation
   /// decision cannot wait for the next turn of the loop).
   bool openURLNow(const std::string& url);
-  /// Replaces the installed UrlOpener for this application (tests, tools); empty
-  /// restores it.
-  using OpenerOverride = std::function<bool(const std::string&)>;
-  void setUrlOpener(OpenerOverride opener) { opener_ = std::move(opener); }
   /// Every URL handed to the opener, oldest first (diagnostics and tests).
   const std::vector<std::string>& openedURLs() const { return opened_; }
   void clearOpenedURLs() { opened_.clear(); }
@@ -84,7 +83,6 @@ class Application {
 
   std::shared_ptr<Window> keyWindow_;
   std::vector<std::string> opened_;
-  OpenerOverride opener_;
   ApplicationState state_ = ApplicationState::active;
   NotificationAuthorization notificationAuth_ = NotificationAuthorization::notDetermined;
 };
