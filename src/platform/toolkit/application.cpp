@@ -2,11 +2,16 @@
 
 #include <algorithm>
 #include <cctype>
+#include <utility>
 
 #include "platform/main_queue.h"
 #include "platform/notification_center.h"
 #include "platform/service_slot.h"
 #include "platform/toolkit/window.h"
+
+#if QVAD_BACKEND_GTK
+#include "platform/gtk/url_opener_gio.h"
+#endif
 
 namespace qvad {
 namespace {
@@ -30,7 +35,13 @@ class RecordingUrlOpener final : public UrlOpener {
   bool open(const std::string&) override { return true; }
 };
 
-std::shared_ptr<UrlOpener> makeRecordingUrlOpener() { return std::make_shared<RecordingUrlOpener>(); }
+std::shared_ptr<UrlOpener> makeRecordingUrlOpener() {
+#if QVAD_BACKEND_GTK
+  return std::make_shared<GioUrlOpener>();  // the desktop's own handlers
+#else
+  return std::make_shared<RecordingUrlOpener>();
+#endif
+}
 
 }  // namespace
 
@@ -42,6 +53,16 @@ ServiceSlot<UrlOpener>& UrlOpener::slot() {
 Application& Application::shared() {
   static Application* app = new Application();  // lives for the process
   return *app;
+}
+
+void Application::setKeyWindow(std::shared_ptr<Window> window) {
+  if (window == keyWindow_) return;
+  auto old = std::exchange(keyWindow_, std::move(window));
+  auto current = keyWindow_;
+  auto& center = NotificationCenter::defaultCenter();
+  if (old) center.post(kWindowDidResignKeyNotification, old.get());
+  // An observer of the resignation that changed the key window again has posted for it.
+  if (current && keyWindow_ == current) center.post(kWindowDidBecomeKeyNotification, current.get());
 }
 
 bool Application::canOpenURL(const std::string& url) const {

@@ -23,6 +23,11 @@ inline constexpr const char* kApplicationWillResignActiveNotification = "Applica
 inline constexpr const char* kApplicationDidEnterBackgroundNotification = "ApplicationDidEnterBackground";
 inline constexpr const char* kApplicationWillEnterForegroundNotification = "ApplicationWillEnterForeground";
 
+/// Posted when the key window changes: first the old key window's resignation (object:
+/// the old window), then the new one's (object: the new window), both after the change.
+inline constexpr const char* kWindowDidResignKeyNotification = "WindowDidResignKey";
+inline constexpr const char* kWindowDidBecomeKeyNotification = "WindowDidBecomeKey";
+
 /// The backend's way of opening URLs (desktop: the system's handler), a platform
 /// service. The default takes every URL it is given and only records it.
 class UrlOpener {
@@ -56,7 +61,9 @@ class Application {
   static constexpr const char* openSettingsURLString = "app-settings:";
 
   std::shared_ptr<Window> keyWindow() const { return keyWindow_; }
-  void setKeyWindow(std::shared_ptr<Window> window) { keyWindow_ = std::move(window); }
+  /// Makes `window` the key window and posts the key-window notifications; setting the
+  /// current key window again posts nothing.
+  void setKeyWindow(std::shared_ptr<Window> window);
 
   /// Whether `url` would be handed on: not for "file:", "javascript:" or "data:", nor
   /// for text without a scheme.
