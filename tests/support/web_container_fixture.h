@@ -11,6 +11,7 @@
 #include "log_capture.h"
 #include "platform/headless/scripted_web_view.h"
 #include "platform/http_session.h"
+#include "platform/service_slot.h"
 #include "platform/toolkit/application.h"
 #include "toolkit_fixture.h"
 #include "web/base_wk_web_view_controller.h"

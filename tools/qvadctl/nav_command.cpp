@@ -15,6 +15,7 @@
 #include "commands.h"
 #include "platform/headless/scripted_web_view.h"
 #include "platform/main_queue.h"
+#include "platform/service_slot.h"
 #include "platform/toolkit/application.h"
 #include "platform/toolkit/window.h"
 #include "qvad/configuration.h"
