@@ -39,8 +39,13 @@ test-tsan: deps
 	TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
 	  ctest --test-dir build-tsan --output-on-failure -j $(JOBS) -LE webkit
 
-demo: deps build/build.ninja
-	cmake --build build -j $(JOBS) --target qvadctl qvad-sandbox qvad-demo
+# The demo runs on the desktop backend (GTK window, real web engine), in a build of its own.
+build-demo/build.ninja: | deps
+	cmake -S . -B build-demo -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQVAD_WERROR=ON -DQVAD_BACKEND=gtk \
+	  -DQVAD_BUILD_TESTS=OFF -DQVAD_BUILD_BENCH=OFF $(CMAKE_FLAGS)
+
+demo: deps build-demo/build.ninja
+	cmake --build build-demo -j $(JOBS) --target qvadctl qvad-sandbox qvad-demo
 	@scripts/demo
 
 bench: build
@@ -70,4 +75,4 @@ fuzz:
 	done
 
 clean:
-	rm -rf build build-asan build-tsan build-fuzz
+	rm -rf build build-asan build-tsan build-fuzz build-demo out/demo
