@@ -325,9 +325,6 @@ int main(int argc, char** argv) {
   qvad::QvConfiguration::setLogSink(
       [](std::string_view line) { std::fprintf(stderr, "%.*s\n", static_cast<int>(line.size()), line.data()); });
   std::printf("host: ad platform at %s\n", qvad::QvConfiguration::apiBaseURL().c_str());
-  if (std::string error; !qvad::QvConfiguration::caFile().empty() &&
-                         !demo::Shell::trustSandboxCertificate(qvad::QvConfiguration::caFile(), error))
-    std::printf("demo: ad pages will not load: %s\n", error.c_str());
   std::fflush(stdout);
 
   demo::Shell shell("qvad demo host");

@@ -21,7 +21,6 @@
 
 #if QVAD_DEMO_GTK
 #include <gtk/gtk.h>
-#include <webkit2/webkit2.h>
 
 #include "platform/gtk/window_gtk.h"
 #endif
@@ -87,36 +86,6 @@ bool Shell::openDisplay([[maybe_unused]] int& argc, [[maybe_unused]] char**& arg
   (void)error;
 #endif
   return true;
-}
-
-bool Shell::trustSandboxCertificate([[maybe_unused]] const std::string& caFile, [[maybe_unused]] std::string& error) {
-#if QVAD_DEMO_GTK
-  const std::string server = (std::filesystem::path(caFile).parent_path() / "server.pem").string();
-  GError* err = nullptr;
-  GTlsCertificate* ca = g_tls_certificate_new_from_file(caFile.c_str(), &err);
-  GTlsCertificate* cert = ca ? g_tls_certificate_new_from_file(server.c_str(), &err) : nullptr;
-  bool trusted = false;
-  if (!cert) {
-    error = std::string("cannot read the sandbox's certificates: ") + (err ? err->message : "?");
-  } else {
-    GSocketConnectable* identity = g_network_address_new("127.0.0.1", 0);
-    G_GNUC_BEGIN_IGNORE_DEPRECATIONS
-    const GTlsCertificateFlags flags = g_tls_certificate_verify(cert, identity, ca);
-    G_GNUC_END_IGNORE_DEPRECATIONS
-    g_object_unref(identity);
-    trusted = flags == 0;
-    if (trusted)
-      webkit_web_context_allow_tls_certificate_for_host(webkit_web_context_get_default(), cert, "127.0.0.1");
-    else
-      error = server + " does not verify against " + caFile + " for 127.0.0.1";
-  }
-  if (err) g_error_free(err);
-  if (cert) g_object_unref(cert);
-  if (ca) g_object_unref(ca);
-  return trusted;
-#else
-  return true;  // headless pages are placeholders that load nothing
-#endif
 }
 
 Shell::Shell(const std::string& title) : impl_(std::make_unique<Impl>()) {

@@ -26,7 +26,6 @@ class Shell {
   /// `caFile`) for 127.0.0.1, after checking that it verifies against that CA for that
   /// address. The library's own requests trust the CA through configuration; the web
   /// engine only knows the system's store. False (with `error`) when the check fails.
-  static bool trustSandboxCertificate(const std::string& caFile, std::string& error);
 
   explicit Shell(const std::string& title);
   ~Shell();
