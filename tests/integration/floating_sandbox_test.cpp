@@ -15,7 +15,7 @@
 #include "qvad/qv_inter_active_ad_manager.h"
 #include "sdk/qv_inter_active_ad_manager_internal.h"
 #include "sdk/qv_inter_active_ad_view.h"
-#include "support/sandbox_process.h"
+#include "support/sandbox_suite.h"
 #include "ui/open_sfvc_manager.h"
 
 namespace qvad {
@@ -30,13 +30,8 @@ struct Seen {
   int show = 0, click = 0, close = 0, failed = 0;
 };
 
-class FloatingSandboxTest : public ::testing::Test {
+class FloatingSandboxTest : public testing::SandboxSuite<FloatingSandboxTest> {
  protected:
-  static void SetUpTestSuite() { sandbox_ = new SandboxProcess(QVAD_SANDBOX_BIN); }
-  static void TearDownTestSuite() {
-    delete sandbox_;
-    sandbox_ = nullptr;
-  }
   void SetUp() override {
     ASSERT_TRUE(sandbox_->ok()) << sandbox_->error();
     QvConfiguration::setApiBaseURL(sandbox_->baseURL());
@@ -80,10 +75,8 @@ class FloatingSandboxTest : public ::testing::Test {
     if (const char* dir = std::getenv("QVAD_SCREENSHOT_DIR")) renderViewToPng(root, std::string(dir) + "/" + name, 2);
   }
 
-  static SandboxProcess* sandbox_;
 };
 
-SandboxProcess* FloatingSandboxTest::sandbox_ = nullptr;
 
 TEST_F(FloatingSandboxTest, BadgeShowsCountsOneImpressionOpensTheLandingPageCountsOneClickAndCloses) {
   auto host = std::make_shared<ViewController>();

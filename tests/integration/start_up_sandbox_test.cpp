@@ -14,7 +14,7 @@
 #include "sdk/qv_inter_active_ad_manager_internal.h"
 #include "support/fixed_services.h"
 #include "support/log_capture.h"
-#include "support/sandbox_process.h"
+#include "support/sandbox_suite.h"
 
 namespace qvad {
 namespace {
@@ -38,14 +38,11 @@ struct Outcome {
   std::optional<QvError> error;
 };
 
-class SandboxTest : public ::testing::Test {
- protected:
-  static void SetUpTestSuite() { sandbox_ = new SandboxProcess(QVAD_SANDBOX_BIN, kConfig); }
-  static void TearDownTestSuite() {
-    delete sandbox_;
-    sandbox_ = nullptr;
-  }
+class SandboxTest : public testing::SandboxSuite<SandboxTest> {
+ public:
+  static std::string sandboxConfig() { return kConfig; }
 
+ protected:
   void SetUp() override {
     ASSERT_TRUE(sandbox_->ok()) << sandbox_->error();
     QvConfiguration::setApiBaseURL(sandbox_->baseURL());
@@ -93,12 +90,10 @@ class SandboxTest : public ::testing::Test {
     EXPECT_EQ(o.error->errorDescription->back(), ')');
   }
 
-  static SandboxProcess* sandbox_;
   std::shared_ptr<CountingSession> counting_;
   std::optional<ScopedServiceOverride<HttpSession>> override_;
 };
 
-SandboxProcess* SandboxTest::sandbox_ = nullptr;
 
 TEST_F(SandboxTest, StartSucceedsWithAValidSignatureAndKeepsTheSecretOutOfEveryTrace) {
   LogCapture console;

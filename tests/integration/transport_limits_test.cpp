@@ -20,7 +20,7 @@
 #include "qvad/configuration.h"
 #include "qvad/qv_inter_active_ad_manager.h"
 #include "support/log_capture.h"
-#include "support/sandbox_process.h"
+#include "support/sandbox_suite.h"
 #include "support/scoped_env.h"
 #include "support/temp_dir.h"
 
@@ -57,13 +57,8 @@ std::optional<QvError> startAndWait(const std::string& key, const std::string& s
   return out->second;
 }
 
-class TransportLimits : public ::testing::Test {
+class TransportLimits : public testing::SandboxSuite<TransportLimits> {
  protected:
-  static void SetUpTestSuite() { sandbox_ = new SandboxProcess(QVAD_SANDBOX_BIN); }
-  static void TearDownTestSuite() {
-    delete sandbox_;
-    sandbox_ = nullptr;
-  }
   void SetUp() override {
     ASSERT_TRUE(sandbox_->ok()) << sandbox_->error();
     QvConfiguration::setApiBaseURL(sandbox_->baseURL());
@@ -84,10 +79,8 @@ class TransportLimits : public ::testing::Test {
     return r;
   }
 
-  static SandboxProcess* sandbox_;
 };
 
-SandboxProcess* TransportLimits::sandbox_ = nullptr;
 
 TEST_F(TransportLimits, TheTimeOutCountsIdleTimeNotTheWholeTransfer) {
   const std::string body = R"({"code":0,"msg":"slow but steady"})";

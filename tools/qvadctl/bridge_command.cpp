@@ -38,10 +38,7 @@ namespace {
 using nlohmann::json;
 using nlohmann::ordered_json;
 
-int usageError(const std::string& message) {
-  std::fprintf(stderr, "qvadctl bridge: %s\nTry 'qvadctl bridge --help'.\n", message.c_str());
-  return 2;
-}
+int usageError(const std::string& message) { return qvadctl::reportUsageError("bridge", message); }
 
 ordered_json orNull(const std::optional<std::string>& s) { return s ? ordered_json(*s) : ordered_json(nullptr); }
 

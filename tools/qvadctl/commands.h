@@ -7,6 +7,10 @@
 
 namespace qvadctl {
 
+/// Writes "qvadctl <command>: <message>" and the help hint to standard error; returns the
+/// usage-error status, 2.
+int reportUsageError(const char* command, const std::string& message);
+
 using Args = std::vector<std::string>;
 
 int signCommand(const Args& args);

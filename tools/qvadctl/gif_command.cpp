@@ -28,10 +28,7 @@ const char* const kGifUsage =
 
 namespace {
 
-int usageError(const std::string& message) {
-  std::fprintf(stderr, "qvadctl gif: %s\nTry 'qvadctl gif --help'.\n", message.c_str());
-  return 2;
-}
+int usageError(const std::string& message) { return qvadctl::reportUsageError("gif", message); }
 
 int failure(const std::string& message) {
   std::printf("%s\n", nlohmann::json{{"error", message}}.dump().c_str());

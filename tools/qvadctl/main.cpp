@@ -33,6 +33,15 @@ void printHelp(FILE* out) {
 
 }  // namespace
 
+namespace qvadctl {
+
+int reportUsageError(const char* command, const std::string& message) {
+  std::fprintf(stderr, "qvadctl %s: %s\nTry 'qvadctl %s --help'.\n", command, message.c_str(), command);
+  return 2;
+}
+
+}  // namespace qvadctl
+
 int main(int argc, char** argv) {
   if (argc < 2) {
     printHelp(stderr);

@@ -40,10 +40,7 @@ namespace {
 
 using namespace qvad;
 
-int usageError(const std::string& message) {
-  std::fprintf(stderr, "qvadctl nav: %s\nTry 'qvadctl nav --help'.\n", message.c_str());
-  return 2;
-}
+int usageError(const std::string& message) { return qvadctl::reportUsageError("nav", message); }
 
 struct Outcome {
   NavigationActionPolicy policy = NavigationActionPolicy::allow;

@@ -38,10 +38,7 @@ const char* const kReplyUsage =
 
 namespace {
 
-int usageError(const std::string& message) {
-  std::fprintf(stderr, "qvadctl reply: %s\nTry 'qvadctl reply --help'.\n", message.c_str());
-  return 2;
-}
+int usageError(const std::string& message) { return qvadctl::reportUsageError("reply", message); }
 
 // Reads at most `cap` + 1 bytes, enough to tell a body over the cap; the rest of a
 // huge input is never held.
