@@ -20,6 +20,7 @@
 
 #include "support/gif_writer.h"
 #include "platform/http_session.h"
+#include "platform/service_slot.h"
 #include "platform/main_queue.h"
 #include "platform/render/renderer.h"
 #include "qvad/configuration.h"

@@ -14,6 +14,7 @@
 
 #include "net/tracker_manager.h"
 #include "platform/http_session.h"
+#include "platform/service_slot.h"
 #include "platform/main_queue.h"
 #include "platform/toolkit/application.h"
 #include "platform/toolkit/window.h"
