@@ -92,7 +92,10 @@ class AdContainerEngineTest : public ::testing::Test {
   }
 
   std::shared_ptr<WebView> page() const { return findWebView(window); }
+  // Clicks once the container is fully on screen: a page's close during the opening
+  // transition is not taken.
   void clickInPage(const std::string& id) {
+    ASSERT_TRUE(runUntil([&] { return !root->transitionInProgress(); }));
     auto view = page();
     ASSERT_NE(view, nullptr);
     view->evaluateJavaScript("document.getElementById('" + id + "').click()");
@@ -308,13 +311,14 @@ TEST_F(AdContainerEngineTest, LinksOpenAndCloseContainersAndAnUnreachablePageSho
   outer->dismiss(false);
   MainQueue::main().runUntilIdle();
 
-  // A port nothing listens on: bind one, note it, close it.
-  int closedPort = 0;
+  // A port whose socket listens but whose server never accepts: the load times out
+  // (the network error the container shows its error view for).
+  int stalledPort = 0;
   {
     httplib::Server probe;
-    closedPort = probe.bind_to_any_port("127.0.0.1");
+    stalledPort = probe.bind_to_any_port("127.0.0.1");
   }
-  BaseWKWebViewController::ShowWebView("http://127.0.0.1:" + std::to_string(closedPort) + "/", root, false, {});
+  BaseWKWebViewController::ShowWebView("http://127.0.0.1:" + std::to_string(stalledPort) + "/", root, false, {});
   auto offline = std::dynamic_pointer_cast<BaseWKWebViewController>(root->presentedViewController());
   ASSERT_NE(offline, nullptr);
   auto errorView = [&] {
