@@ -148,7 +148,19 @@ void WebView::askTextInputPanel(const std::string& prompt, const std::optional<s
   }
 }
 
+namespace {
+std::function<std::shared_ptr<WebView>(Rect, WebViewConfiguration)>& webViewMaker() {
+  static std::function<std::shared_ptr<WebView>(Rect, WebViewConfiguration)> maker;
+  return maker;
+}
+}  // namespace
+
+void setWebViewMaker(std::function<std::shared_ptr<WebView>(Rect, WebViewConfiguration)> maker) {
+  webViewMaker() = std::move(maker);
+}
+
 std::shared_ptr<WebView> makeWebView(Rect frame, WebViewConfiguration configuration) {
+  if (auto& maker = webViewMaker()) return maker(frame, std::move(configuration));
 #if QVAD_BACKEND_GTK
   return makeGtkWebView(frame, std::move(configuration));
 #else

@@ -298,4 +298,9 @@ class WebView : public View {
 /// Makes a web view with the platform's web engine. Main thread only.
 std::shared_ptr<WebView> makeWebView(Rect frame, WebViewConfiguration configuration);
 
+/// Replaces the web views makeWebView makes (the engine tests put the real engine into a
+/// build whose default is the scripted view); an empty function restores the default.
+/// Main thread only.
+void setWebViewMaker(std::function<std::shared_ptr<WebView>(Rect, WebViewConfiguration)> maker);
+
 }  // namespace qvad

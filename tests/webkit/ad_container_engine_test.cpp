@@ -1,0 +1,334 @@
+// The ad container on the real engine, shown in a desktop window: the sandbox's reward
+// and interstitial pages run their whole course, and a page of the test's own calls each
+// bridge action and checks what comes back.
+#include <gtk/gtk.h>
+
+#include <algorithm>
+#include <cctype>
+#include <string>
+#include <vector>
+
+#include "engine_fixture.h"
+#include "platform/gtk/web_view_webkit.h"
+#include "platform/gtk/window_gtk.h"
+#include "platform/toolkit/alert_controller.h"
+#include "platform/toolkit/application.h"
+#include "platform/toolkit/view_controller.h"
+#include "platform/toolkit/window.h"
+#include "qvad/configuration.h"
+#include "qvad/qv_inter_active_ad_manager.h"
+#include "qvad/qv_interstitial_ad.h"
+#include "qvad/qv_reward_video_ad.h"
+#include "support/sandbox_process.h"
+#include "ui/net_setting_view.h"
+#include "web/base_wk_web_view_controller.h"
+
+namespace qvad::test {
+namespace {
+
+// The first web view in a view tree, front-most first.
+std::shared_ptr<WebView> findWebView(const std::shared_ptr<View>& root) {
+  if (!root) return nullptr;
+  const auto& subs = root->subviews();
+  for (auto it = subs.rbegin(); it != subs.rend(); ++it)
+    if (auto found = findWebView(*it)) return found;
+  return std::dynamic_pointer_cast<WebView>(root);
+}
+
+std::string percentEncoded(const std::string& text) {
+  static const char* hex = "0123456789ABCDEF";
+  std::string out;
+  for (unsigned char c : text) {
+    if (std::isalnum(c) || c == '-' || c == '.' || c == '_' || c == '~') {
+      out += static_cast<char>(c);
+    } else {
+      out += '%';
+      out += hex[c >> 4];
+      out += hex[c & 15];
+    }
+  }
+  return out;
+}
+
+class AdContainerEngineTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    // The container makes its web view through makeWebView: here, the engine's.
+    setWebViewMaker([](Rect frame, WebViewConfiguration c) { return makeGtkWebView(frame, std::move(c)); });
+    savedBaseURL_ = QvConfiguration::apiBaseURL();
+    root = std::make_shared<ViewController>();
+    window = std::make_shared<Window>();
+    window->setRootViewController(root);
+    window->makeKeyAndVisible();
+    desktop = std::make_unique<DesktopWindow>(window);
+  }
+  void TearDown() override {
+    desktop.reset();
+    Application::shared().setKeyWindow(nullptr);
+    window.reset();
+    root.reset();
+    MainQueue::main().runUntilIdle();
+    setWebViewMaker({});
+    QvConfiguration::setCAFile("");
+    QvConfiguration::setApiBaseURL(savedBaseURL_);
+  }
+
+  // Points the library at the sandbox and starts it with the sandbox's demo application.
+  void useSandbox(const qvad::testing::SandboxProcess& sandbox) {
+    QvConfiguration::setApiBaseURL(sandbox.baseURL());
+    QvConfiguration::setCAFile(sandbox.caFile());
+    std::optional<std::optional<QvError>> started;
+    QvInterActiveAdManager::shared().start("demo-app", "demo-secret",
+                                          [&](std::optional<QvError> e) { started = std::move(e); });
+    ASSERT_TRUE(runUntil([&] { return started.has_value(); }));
+    ASSERT_FALSE(started->has_value()) << started->value().errorDescription.value_or("");
+  }
+
+  static bool runUntil(const std::function<bool()>& done, double seconds = 40) {
+    return MainQueue::main().runUntil(done, seconds);
+  }
+  static bool has(const std::vector<std::string>& events, const std::string& e) {
+    return std::find(events.begin(), events.end(), e) != events.end();
+  }
+
+  std::shared_ptr<WebView> page() const { return findWebView(window); }
+  // Clicks once the container is fully on screen: a page's close during the opening
+  // transition is not taken.
+  void clickInPage(const std::string& id) {
+    ASSERT_TRUE(runUntil([&] { return !root->transitionInProgress(); }));
+    auto view = page();
+    ASSERT_NE(view, nullptr);
+    view->evaluateJavaScript("document.getElementById('" + id + "').click()");
+  }
+
+  std::shared_ptr<ViewController> root;
+  std::shared_ptr<Window> window;
+  std::unique_ptr<DesktopWindow> desktop;
+
+ private:
+  std::string savedBaseURL_;
+};
+
+TEST_F(AdContainerEngineTest, RewardVideoRunsFromLoadToCloseWithEveryDelegateCallInOrder) {
+  qvad::testing::SandboxProcess sandbox(QVAD_SANDBOX_BIN);
+  ASSERT_TRUE(sandbox.ok()) << sandbox.error();
+  ASSERT_NO_FATAL_FAILURE(useSandbox(sandbox));
+
+  std::vector<std::string> events;
+  auto delegate = std::make_shared<QvRewardVideoAdDelegate>();
+  delegate->rewardedVideoAdDidLoad = [&](QvRewardVideoAd&) { events.push_back("didLoad"); };
+  delegate->rewardedVideoAdDidFailWithError = [&](QvRewardVideoAd&, const QvError& e) {
+    events.push_back("didFail " + std::to_string(e.errorCode.value_or(0)));
+  };
+  delegate->rewardedVideoAdDeginShow = [&](QvRewardVideoAd&) { events.push_back("beginShow"); };
+  delegate->rewardedVideoAdDidShow = [&](QvRewardVideoAd&, const std::optional<QvError>& e) {
+    events.push_back(e ? "didShow error " + std::to_string(e->errorCode.value_or(0)) : "didShow");
+  };
+  delegate->rewardedVideoAdComplete = [&](QvRewardVideoAd&) { events.push_back("complete"); };
+  delegate->rewardedVideoAdDidClick = [&](QvRewardVideoAd&) { events.push_back("didClick"); };
+  delegate->rewardedVideoAdWillClose = [&](QvRewardVideoAd&) { events.push_back("willClose"); };
+  delegate->rewardedVideoAdDidClose = [&](QvRewardVideoAd&) { events.push_back("didClose"); };
+
+  auto ad = QvRewardVideoAd::create("reward-1");
+  ad->setDelegate(delegate);
+  ad->loadAD();
+  ASSERT_TRUE(runUntil([&] { return !events.empty(); }));
+  ASSERT_EQ(events, std::vector<std::string>{"didLoad"});
+
+  ad->showAd(root, true);
+  ASSERT_NE(root->presentedViewController(), nullptr);
+  ASSERT_NE(std::dynamic_pointer_cast<GtkWebView>(page()), nullptr);
+  // The page counts down, then grants the reward and offers its close button.
+  ASSERT_TRUE(runUntil([&] { return has(events, "complete"); }));
+  clickInPage("close");
+  ASSERT_TRUE(runUntil([&] { return has(events, "didClose"); }));
+  runUntil([] { return false; }, 0.5);  // nothing further arrives late
+
+  EXPECT_EQ(events, (std::vector<std::string>{"didLoad", "beginShow", "didShow", "complete", "willClose", "didClose"}));
+  EXPECT_EQ(root->presentedViewController(), nullptr);
+}
+
+TEST_F(AdContainerEngineTest, InterstitialRunsFromLoadToCloseWithEveryDelegateCallInOrder) {
+  qvad::testing::SandboxProcess sandbox(QVAD_SANDBOX_BIN);
+  ASSERT_TRUE(sandbox.ok()) << sandbox.error();
+  ASSERT_NO_FATAL_FAILURE(useSandbox(sandbox));
+
+  std::vector<std::string> events;
+  auto delegate = std::make_shared<QvInterstitialAdDelegate>();
+  delegate->interstitialAdDidLoad = [&](QvInterstitialAd&) { events.push_back("didLoad"); };
+  delegate->interstitialAdDidFailWithError = [&](QvInterstitialAd&, const QvError& e) {
+    events.push_back("didFail " + std::to_string(e.errorCode.value_or(0)));
+  };
+  delegate->interstitialAdBeginShow = [&](QvInterstitialAd&) { events.push_back("beginShow"); };
+  delegate->interstitialAdDidShow = [&](QvInterstitialAd&, const std::optional<QvError>& e) {
+    events.push_back(e ? "didShow error " + std::to_string(e->errorCode.value_or(0)) : "didShow");
+  };
+  delegate->interstitialAdDidClick = [&](QvInterstitialAd&) { events.push_back("didClick"); };
+  delegate->interstitialAdWillClose = [&](QvInterstitialAd&) { events.push_back("willClose"); };
+  delegate->interstitialAdDidClose = [&](QvInterstitialAd&) { events.push_back("didClose"); };
+
+  auto ad = QvInterstitialAd::create();
+  ad->setPlacementId("interstitial-1");
+  ad->setDelegate(delegate);
+  ad->loadAD();
+  ASSERT_TRUE(runUntil([&] { return !events.empty(); }));
+  ASSERT_EQ(events, std::vector<std::string>{"didLoad"});
+
+  ad->showAd(root, true);
+  ASSERT_NE(std::dynamic_pointer_cast<GtkWebView>(page()), nullptr);
+  ASSERT_TRUE(runUntil([&] { return has(events, "didShow"); }));
+  clickInPage("close");
+  ASSERT_TRUE(runUntil([&] { return has(events, "didClose"); }));
+  runUntil([] { return false; }, 0.5);
+
+  // The page itself also reports that it begins, after showAd said so.
+  EXPECT_EQ(events, (std::vector<std::string>{"didLoad", "beginShow", "beginShow", "didShow", "willClose", "didClose"}));
+  EXPECT_EQ(root->presentedViewController(), nullptr);
+}
+
+// A page that calls each bridge action in turn, keeps every decoded reply, and reports
+// them through adCallBack (the one action whose argument reaches the host as text).
+const char* kActionsPage = R"html(<!doctype html><html><head><meta charset="utf-8"><title>actions</title><script>
+function utf8FromBase64(b64) {
+  const bytes = Uint8Array.from(atob(b64), c => c.charCodeAt(0));
+  return new TextDecoder().decode(bytes);
+}
+function post(method, params, callback) {
+  window.webkit.messageHandlers.tavro.postMessage({handle: "tavro", action: "jsbridge",
+    method: {method: method, params: params, callback: callback}});
+}
+window.qv = {
+  replies: [],
+  call(method, params) {
+    return new Promise(resolve => {
+      window.qvReply = text => { const e = JSON.parse(text);
+        this.replies.push({method: method, ret: e.ret, msg: e.msg, params: JSON.parse(utf8FromBase64(e.params))});
+        resolve(); };
+      post(method, params, "window.qvReply");
+    });
+  },
+  report(tag, value) { post("adCallBack", {action: tag + ":" + JSON.stringify(value)}); },
+  async run() {
+    await this.call("toast", {text: "saved"});
+    await this.call("pageConfig", {link_new_window: true});
+    post("adCallBack", {action: "adDidClick"});
+    await this.call("noSuchAction", {x: 1});
+    await this.call("alert", {title: "Leave?", message: "It's \"done\"", button1: "Stay", button2: "Go"});
+    this.report("replies", this.replies);
+  },
+  onMessage(text) { this.report("echo", JSON.parse(text)); }
+};
+window.native = {
+  onforeground() { window.qv.report("state", "foreground"); },
+  onbackground() { window.qv.report("state", "background"); }
+};
+</script></head><body onload="window.qv.run()">actions</body></html>)html";
+
+TEST_F(AdContainerEngineTest, PageReceivesEachActionsReplyAndMessagesIntact) {
+  LoopbackPages pages;
+  pages.add("/actions", kActionsPage);
+  std::vector<std::string> callbacks;
+  BaseWKWebViewController::ShowWebView(pages.url("/actions"), root, false,
+                                       [&](const std::string& event) { callbacks.push_back(event); });
+  auto container = std::dynamic_pointer_cast<BaseWKWebViewController>(root->presentedViewController());
+  ASSERT_NE(container, nullptr);
+  ASSERT_NE(std::dynamic_pointer_cast<GtkWebView>(container->webView), nullptr);
+
+  // The alert waits for a person: press its second button once it is up.
+  ASSERT_TRUE(runUntil([&] { return std::dynamic_pointer_cast<AlertController>(container->presentedViewController()) != nullptr; }));
+  auto alert = std::dynamic_pointer_cast<AlertController>(container->presentedViewController());
+  ASSERT_TRUE(runUntil([&] { return !container->transitionInProgress(); }));
+  EXPECT_EQ(alert->alertTitle(), "Leave?");
+  EXPECT_EQ(alert->message(), "It's \"done\"");
+  ASSERT_EQ(alert->actions().size(), 2u);
+  ASSERT_TRUE(alert->pressAction(1));
+
+  auto reported = [&](const std::string& tag) -> std::optional<nlohmann::json> {
+    for (const auto& c : callbacks)
+      if (c.rfind(tag + ":", 0) == 0) return nlohmann::json::parse(c.substr(tag.size() + 1));
+    return std::nullopt;
+  };
+  ASSERT_TRUE(runUntil([&] { return reported("replies").has_value(); }));
+  const auto empty = nlohmann::json::object();
+  EXPECT_EQ(*reported("replies"),
+            (nlohmann::json{{{"method", "toast"}, {"ret", 0}, {"msg", ""}, {"params", {{"result", "1"}}}},
+                            {{"method", "pageConfig"}, {"ret", 0}, {"msg", ""}, {"params", empty}},
+                            {{"method", "noSuchAction"}, {"ret", 10}, {"msg", ""}, {"params", empty}},
+                            {{"method", "alert"}, {"ret", 0}, {"msg", ""}, {"params", {{"clicked", -2}}}}}));
+  EXPECT_TRUE(has(callbacks, "adDidClick"));
+
+  // A message reply travels inside a single-quoted script string.
+  const nlohmann::json params = {{"text", "it's \"quoted\" \\ back\nslash \u2028\u2029 gr\u00fc\u00dfe \u65e5\u672c"},
+                                 {"list", {true, nullptr, 2.5}}};
+  container->jsBridge->injectMessageFunction(std::nullopt, "window.qv.onMessage", params);
+  ASSERT_TRUE(runUntil([&] { return reported("echo").has_value(); }));
+  EXPECT_EQ(*reported("echo"), params);
+
+  // The application leaving and re-entering the foreground reaches the page.
+  auto& app = Application::shared();
+  app.setApplicationState(ApplicationState::active);
+  callbacks.clear();
+  app.setApplicationState(ApplicationState::background);
+  ASSERT_TRUE(runUntil([&] { return reported("state").has_value(); }));
+  EXPECT_EQ(*reported("state"), "background");
+  callbacks.clear();
+  app.setApplicationState(ApplicationState::active);
+  ASSERT_TRUE(runUntil([&] { return reported("state").has_value(); }));
+  EXPECT_EQ(*reported("state"), "foreground");
+
+  // The page closes its container.
+  callbacks.clear();
+  container->webView->evaluateJavaScript("post('pageClose', {})");
+  ASSERT_TRUE(runUntil([&] { return root->presentedViewController() == nullptr; }));
+  runUntil([&] { return has(callbacks, "adDidClose"); }, 5);
+  EXPECT_EQ(callbacks, (std::vector<std::string>{"adWillClose", "adDidClose"}));
+}
+
+// A page's own links open a nested container and close one; a page that cannot be
+// reached shows the network error view instead.
+TEST_F(AdContainerEngineTest, LinksOpenAndCloseContainersAndAnUnreachablePageShowsTheErrorView) {
+  LoopbackPages pages;
+  pages.add("/inner", R"(<!doctype html><title>inner</title><a id="close" href="tavro://webview/close">close</a>)");
+  pages.add("/outer", "<!doctype html><title>outer</title><a id=\"nest\" href=\"tavro://webview?url=" +
+                          percentEncoded(pages.url("/inner")) + "\">more</a>");
+  std::vector<std::string> callbacks;
+  BaseWKWebViewController::ShowWebView(pages.url("/outer"), root, false,
+                                       [&](const std::string& event) { callbacks.push_back(event); });
+  auto outer = std::dynamic_pointer_cast<BaseWKWebViewController>(root->presentedViewController());
+  ASSERT_NE(outer, nullptr);
+  ASSERT_TRUE(runUntil([&] { return outer->webView->url() == pages.url("/outer") && !outer->webView->isLoading(); }));
+
+  outer->webView->evaluateJavaScript("document.getElementById('nest').click()");
+  ASSERT_TRUE(runUntil([&] { return outer->presentedViewController() != nullptr; }));
+  auto inner = std::dynamic_pointer_cast<BaseWKWebViewController>(outer->presentedViewController());
+  ASSERT_NE(inner, nullptr);
+  ASSERT_TRUE(runUntil([&] { return inner->webView->url() == pages.url("/inner") && !inner->webView->isLoading(); }));
+
+  ASSERT_TRUE(runUntil([&] { return !outer->transitionInProgress(); }));
+  inner->webView->evaluateJavaScript("document.getElementById('close').click()");
+  ASSERT_TRUE(runUntil([&] { return outer->presentedViewController() == nullptr; }));
+  EXPECT_EQ(root->presentedViewController(), outer);  // only the nested one went
+  outer->dismiss(false);
+  MainQueue::main().runUntilIdle();
+
+  // A port whose socket listens but whose server never accepts: the load times out
+  // (the network error the container shows its error view for).
+  int stalledPort = 0;
+  {
+    httplib::Server probe;
+    stalledPort = probe.bind_to_any_port("127.0.0.1");
+  }
+  BaseWKWebViewController::ShowWebView("http://127.0.0.1:" + std::to_string(stalledPort) + "/", root, false, {});
+  auto offline = std::dynamic_pointer_cast<BaseWKWebViewController>(root->presentedViewController());
+  ASSERT_NE(offline, nullptr);
+  auto errorView = [&] {
+    for (const auto& v : offline->view()->subviews())
+      if (std::dynamic_pointer_cast<NetSettingView>(v)) return true;
+    return false;
+  };
+  EXPECT_TRUE(runUntil(errorView));
+  EXPECT_FALSE(offline->isSuccess);
+}
+
+}  // namespace
+}  // namespace qvad::test
