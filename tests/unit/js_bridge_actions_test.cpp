@@ -235,6 +235,17 @@ TEST_F(BridgeActionsTest, PageCloseOnlyWhenTheContainerIsOnTop) {
   EXPECT_TRUE(scripts().empty());
 }
 
+TEST_F(BridgeActionsTest, PageCloseDuringTheOpeningTransitionIsKeptUntilItEnds) {
+  container->dismiss(false);
+  runFor(1);
+  root->present(container, true);
+  ASSERT_TRUE(container->transitionInProgress());
+  ASSERT_TRUE(webView->postMessage("tavro", json{{"action", "jsbridge"}, {"method", {{"method", "pageClose"}}}}.dump()));
+  runFor(2);
+  EXPECT_EQ(events, (Strings{"adWillClose", "adDidClose"}));
+  EXPECT_FALSE(root->presentedViewController());
+}
+
 TEST_F(BridgeActionsTest, PageConfigSendsTheBooleanOrFalseAndAlwaysAnswers) {
   call("pageConfig", {{"link_new_window", true}});
   call("pageConfig", {{"link_new_window", "true"}});
