@@ -66,6 +66,22 @@ class FullScreenAdsTest : public WebContainerTest {
   }
 
   static SandboxProcess* sandbox_;
+  // Loads `ad` from the sandbox, shows it over the host and checks that the container
+  // asked for the page at `pagePath`; the container, or nullptr after a failure.
+  template <class Ad>
+  std::shared_ptr<BaseWKWebViewController> loadAndShow(Ad& ad, const std::string& pagePath) {
+    ad.loadAD();
+    if (!queue().runUntil([&] { return !calls->empty(); }, kWait) || *calls != Strings{"didLoad"}) {
+      ADD_FAILURE() << "the ad did not load";
+      return nullptr;
+    }
+    ad.showAd(host, true);
+    auto c = shown();
+    if (c) {
+      EXPECT_EQ(lastLoadedURL(*c), sandbox_->baseURL() + pagePath);
+    }
+    return c;
+  }
   std::shared_ptr<Strings> calls = std::make_shared<Strings>();
 };
 
@@ -75,15 +91,9 @@ TEST_F(FullScreenAdsTest, RewardVideoFromLoadToClose) {
   auto delegate = recordingRewardDelegate(calls);
   auto ad = QvRewardVideoAd::create("reward-1");
   ad->setDelegate(delegate);
-  ad->loadAD();
-  ASSERT_TRUE(queue().runUntil([&] { return !calls->empty(); }, kWait));
-  ASSERT_EQ(*calls, Strings{"didLoad"});
-
-  ad->showAd(host, true);
-  auto c = shown();
+  auto c = loadAndShow(*ad, "/pages/reward.html");
   ASSERT_TRUE(c);
   const std::string pageURL = sandbox_->baseURL() + "/pages/reward.html";
-  EXPECT_EQ(lastLoadedURL(*c), pageURL);
   page(*c).deliverLoad(page(*c).loadCalls()[0].navigation, pageURL, "Reward video");
 
   // What the page's script sends, in its order: shown, the reward with a toast, the
@@ -114,15 +124,9 @@ TEST_F(FullScreenAdsTest, InterstitialFromLoadToClose) {
   auto ad = QvInterstitialAd::create();
   ad->setPlacementId("interstitial-1");
   ad->setDelegate(delegate);
-  ad->loadAD();
-  ASSERT_TRUE(queue().runUntil([&] { return !calls->empty(); }, kWait));
-  ASSERT_EQ(*calls, Strings{"didLoad"});
-
-  ad->showAd(host, true);
-  auto c = shown();
+  auto c = loadAndShow(*ad, "/pages/interstitial.html");
   ASSERT_TRUE(c);
   const std::string pageURL = sandbox_->baseURL() + "/pages/interstitial.html";
-  EXPECT_EQ(lastLoadedURL(*c), pageURL);
 
   const std::string html = fetch("/pages/interstitial.html");
   for (const char* word : {"linksInNewWindow(true)", "adBeginShow", "adDidShow", "adDidClick", "landing.html"})
