@@ -7,6 +7,7 @@
 
 #if QVAD_BACKEND_GTK
 #include "platform/gtk/main_queue_glib.h"
+#include "platform/gtk/url_opener_gio.h"
 #endif
 
 namespace qvad {
@@ -14,7 +15,10 @@ namespace {
 
 std::shared_ptr<MainQueue> makeDefaultMainQueue() {
 #if QVAD_BACKEND_GTK
-  return std::make_shared<GlibMainQueue>();
+  auto queue = std::make_shared<GlibMainQueue>();
+  // The desktop's answer about notifications, asked once the loop runs.
+  queue->async(queryDesktopNotificationAuthorization);
+  return queue;
 #else
   return std::make_shared<HeadlessMainQueue>();
 #endif

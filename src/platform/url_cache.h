@@ -4,7 +4,10 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <mutex>
+#include <optional>
 
 namespace qvad {
 
@@ -21,13 +24,25 @@ class URLCache {
   /// How often the cache was emptied (diagnostics and tests).
   std::uint64_t removalCount() const;
 
+  /// What a real web engine does with the settings: the backend that has one attaches
+  /// it once. It hears every later change, on the thread that made it and outside the
+  /// lock, and at once the capacities of now and an emptying when one was asked before
+  /// (the engine's disk cache outlives the process).
+  struct Engine {
+    std::function<void(std::uint64_t memoryBytes, std::uint64_t diskBytes)> applyCapacities;
+    std::function<void()> removeAll;
+  };
+  void attachEngine(Engine engine);
+
  private:
   URLCache() = default;
+  void setCapacities(std::optional<std::uint64_t> memory, std::optional<std::uint64_t> disk);
 
   mutable std::mutex mu_;
   std::uint64_t diskCapacity_ = 20u * 1024 * 1024;
   std::uint64_t memoryCapacity_ = 4u * 1024 * 1024;
   std::uint64_t removals_ = 0;
+  std::shared_ptr<const Engine> engine_;
 };
 
 }  // namespace qvad

@@ -387,6 +387,16 @@ void WKJSBridge::runJavaScriptTextInputPanel(WebView& webView, const std::string
 
 // --- default panels ---
 
+namespace {
+// Presents a panel; false when it could not be shown (the top controller presents
+// something already, say the page's own alert). The engine waits for every panel's
+// answer, so a panel nobody sees is answered at once, as with nothing to present on.
+bool presentPanel(ViewController& top, const std::shared_ptr<AlertController>& panel) {
+  top.present(panel, true);
+  return panel->presentingViewController() != nullptr;
+}
+}  // namespace
+
 void WKJSBridgeUIDelegate::runJavaScriptAlertPanel(WebView&, const std::string& message, const FrameInfo&,
                                                    std::function<void()> completionHandler) {
   auto top = message.empty() ? nullptr : topViewController();
@@ -399,7 +409,7 @@ void WKJSBridgeUIDelegate::runJavaScriptAlertPanel(WebView&, const std::string& 
                                     [completionHandler](const AlertAction&) {
                                       if (completionHandler) completionHandler();
                                     }});
-  top->present(controller, true);
+  if (!presentPanel(*top, controller) && completionHandler) completionHandler();
 }
 
 void WKJSBridgeUIDelegate::runJavaScriptTextInputPanel(WebView&, const std::string& prompt,
@@ -419,7 +429,7 @@ void WKJSBridgeUIDelegate::runJavaScriptTextInputPanel(WebView&, const std::stri
                                     [completionHandler, field](const AlertAction&) {
                                       if (completionHandler) completionHandler(field->text());
                                     }});
-  top->present(controller, true);
+  if (!presentPanel(*top, controller) && completionHandler) completionHandler(defaultText);
 }
 
 }  // namespace qvad

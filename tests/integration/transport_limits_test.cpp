@@ -20,6 +20,7 @@
 #include "qvad/configuration.h"
 #include "qvad/qv_inter_active_ad_manager.h"
 #include "support/log_capture.h"
+#include "support/private_network.h"
 #include "support/sandbox_suite.h"
 #include "support/scoped_env.h"
 #include "support/temp_dir.h"
@@ -228,14 +229,8 @@ TEST_F(Cleartext, LoopbackStaysAllowedForLocalDevelopment) {
 // leave the machine: an attempted connection would fail as unreachable (-1009), so
 // -1022 shows the refusal came first.
 TEST_F(Cleartext, RefusedBeforeAnyConnectionInAPrivateNetwork) {
-  if (!std::getenv("QVAD_PRIVATE_NETNS")) GTEST_SKIP() << "runs only inside its own network namespace";
-  std::ifstream dev("/proc/self/net/dev");
-  std::string line;
-  for (int n = 0; std::getline(dev, line); ++n) {
-    if (n >= 2) {
-      ASSERT_NE(line.find("lo:"), std::string::npos) << "not an isolated network: " << line;
-    }
-  }
+  if (!testing::insidePrivateNetwork()) GTEST_SKIP() << "runs only inside its own network namespace";
+  ASSERT_TRUE(testing::onlyLoopbackInterface()) << "not an isolated network";
   HttpRequest r;
   r.url = "http://192.0.2.1:9/api/ig/sdk/init";
   HttpResponse direct = fetch(r);
@@ -255,28 +250,9 @@ TEST_F(Cleartext, RefusedBeforeAnyConnectionInAPrivateNetwork) {
 }
 
 TEST_F(Cleartext, ANonLoopbackHostIsRefusedInsideItsOwnNetworkNamespace) {
-  if (std::getenv("QVAD_PRIVATE_NETNS")) GTEST_SKIP() << "the inner run";
-  auto run = [](std::vector<std::string> args, std::vector<std::string> env) {
-    std::vector<char*> argv, envp;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    for (char** e = environ; *e; ++e) envp.push_back(*e);
-    for (auto& e : env) envp.push_back(e.data());
-    envp.push_back(nullptr);
-    pid_t pid = -1;
-    if (posix_spawnp(&pid, args[0].c_str(), nullptr, nullptr, argv.data(), envp.data()) != 0) return -1;
-    int status = 0;
-    if (waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
-    return WEXITSTATUS(status);
-  };
-  if (run({"unshare", "-n", "true"}, {}) != 0) GTEST_SKIP() << "cannot make a network namespace here (unshare -n)";
-  char self[4096];
-  const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
-  ASSERT_GT(n, 0);
-  self[n] = '\0';
-  EXPECT_EQ(run({"unshare", "-n", self, "--gtest_filter=Cleartext.RefusedBeforeAnyConnectionInAPrivateNetwork"},
-                {"QVAD_PRIVATE_NETNS=1"}),
-            0);
+  if (testing::insidePrivateNetwork()) GTEST_SKIP() << "the inner run";
+  if (!testing::privateNetworkAvailable()) GTEST_SKIP() << "cannot make a network namespace here (unshare -n)";
+  EXPECT_EQ(testing::runSelfInPrivateNetwork("Cleartext.RefusedBeforeAnyConnectionInAPrivateNetwork"), 0);
 }
 
 }  // namespace

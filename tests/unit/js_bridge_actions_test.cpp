@@ -351,6 +351,17 @@ TEST_F(BridgeActionsTest, DefaultPanelsAreNativeAlertsWithSure) {
   runFor(1);
   EXPECT_EQ(promptAnswers->values, (std::vector<std::optional<std::string>>{std::string()}));
 
+  // While one panel is up no other can be shown: those are answered at once, the first waits.
+  auto first = webView->runAlertPanel("First");
+  runFor(1);
+  ASSERT_TRUE(shownAlert());
+  EXPECT_EQ(webView->runTextInputPanel("Name?", "anon")->values, (std::vector<std::optional<std::string>>{"anon"}));
+  EXPECT_EQ(webView->runAlertPanel("Second")->count, 1u);
+  EXPECT_FALSE(first->answered());
+  shownAlert()->pressAction(0);
+  runFor(1);
+  EXPECT_EQ(first->count, 1u);
+
   // Nothing to present on: answered as if "sure" had been tapped.
   Application::shared().setKeyWindow(nullptr);
   EXPECT_EQ(webView->runAlertPanel("Hi")->count, 1u);

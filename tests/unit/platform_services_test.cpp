@@ -1,13 +1,16 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "platform/advertising_identifier.h"
 #include "platform/defaults.h"
 #include "platform/file_util.h"
 #include "platform/main_queue.h"
 #include "platform/notification_center.h"
+#include "platform/url_cache.h"
 #include "support/temp_dir.h"
 
 namespace qvad {
@@ -164,6 +167,24 @@ TEST(FileUtil, ReadRefusesOversizedFiles) {
   EXPECT_EQ(readFile(dir.path() + "/f", 100)->size(), 100u);
   EXPECT_FALSE(readFile(dir.path() + "/f", 99).has_value());
   EXPECT_FALSE(readFile(dir.path() + "/missing").has_value());
+}
+
+TEST(URLCache, AnAttachedEngineHearsTheSettingsOfNowAnEarlierEmptyingAndEveryChange) {
+  auto& cache = URLCache::shared();
+  cache.setMemoryCapacity(0);
+  cache.setDiskCapacity(0);
+  cache.removeAllCachedResponses();  // before any engine: the disk cache outlives the process
+  std::vector<std::string> heard;
+  cache.attachEngine({[&](std::uint64_t memory, std::uint64_t disk) {
+                        heard.push_back(std::to_string(memory) + "/" + std::to_string(disk));
+                      },
+                      [&] { heard.push_back("emptied"); }});
+  cache.setMemoryCapacity(7);
+  cache.setDiskCapacity(9);
+  cache.removeAllCachedResponses();
+  cache.attachEngine({});  // the other tests run without one
+  cache.setDiskCapacity(1);
+  EXPECT_EQ(heard, (std::vector<std::string>{"0/0", "emptied", "7/0", "7/9", "emptied"}));
 }
 
 }  // namespace

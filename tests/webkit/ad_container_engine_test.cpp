@@ -1,113 +1,18 @@
 // The ad container on the real engine, shown in a desktop window: the sandbox's reward
 // and interstitial pages run their whole course, and a page of the test's own calls each
 // bridge action and checks what comes back.
-#include <gtk/gtk.h>
-
-#include <algorithm>
-#include <cctype>
 #include <string>
 #include <vector>
 
-#include "engine_fixture.h"
-#include "platform/gtk/web_view_webkit.h"
-#include "platform/gtk/window_gtk.h"
+#include "container_fixture.h"
 #include "platform/toolkit/alert_controller.h"
-#include "platform/toolkit/application.h"
-#include "platform/toolkit/view_controller.h"
-#include "platform/toolkit/window.h"
-#include "qvad/configuration.h"
-#include "qvad/qv_inter_active_ad_manager.h"
 #include "qvad/qv_interstitial_ad.h"
 #include "qvad/qv_reward_video_ad.h"
-#include "support/sandbox_process.h"
 #include "ui/net_setting_view.h"
 #include "web/base_wk_web_view_controller.h"
 
 namespace qvad::test {
 namespace {
-
-// The first web view in a view tree, front-most first.
-std::shared_ptr<WebView> findWebView(const std::shared_ptr<View>& root) {
-  if (!root) return nullptr;
-  const auto& subs = root->subviews();
-  for (auto it = subs.rbegin(); it != subs.rend(); ++it)
-    if (auto found = findWebView(*it)) return found;
-  return std::dynamic_pointer_cast<WebView>(root);
-}
-
-std::string percentEncoded(const std::string& text) {
-  static const char* hex = "0123456789ABCDEF";
-  std::string out;
-  for (unsigned char c : text) {
-    if (std::isalnum(c) || c == '-' || c == '.' || c == '_' || c == '~') {
-      out += static_cast<char>(c);
-    } else {
-      out += '%';
-      out += hex[c >> 4];
-      out += hex[c & 15];
-    }
-  }
-  return out;
-}
-
-class AdContainerEngineTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    // The container makes its web view through makeWebView: here, the engine's.
-    setWebViewMaker([](Rect frame, WebViewConfiguration c) { return makeGtkWebView(frame, std::move(c)); });
-    savedBaseURL_ = QvConfiguration::apiBaseURL();
-    root = std::make_shared<ViewController>();
-    window = std::make_shared<Window>();
-    window->setRootViewController(root);
-    window->makeKeyAndVisible();
-    desktop = std::make_unique<DesktopWindow>(window);
-  }
-  void TearDown() override {
-    desktop.reset();
-    Application::shared().setKeyWindow(nullptr);
-    window.reset();
-    root.reset();
-    MainQueue::main().runUntilIdle();
-    setWebViewMaker({});
-    QvConfiguration::setCAFile("");
-    QvConfiguration::setApiBaseURL(savedBaseURL_);
-  }
-
-  // Points the library at the sandbox and starts it with the sandbox's demo application.
-  void useSandbox(const qvad::testing::SandboxProcess& sandbox) {
-    QvConfiguration::setApiBaseURL(sandbox.baseURL());
-    QvConfiguration::setCAFile(sandbox.caFile());
-    std::optional<std::optional<QvError>> started;
-    QvInterActiveAdManager::shared().start("demo-app", "demo-secret",
-                                          [&](std::optional<QvError> e) { started = std::move(e); });
-    ASSERT_TRUE(runUntil([&] { return started.has_value(); }));
-    ASSERT_FALSE(started->has_value()) << started->value().errorDescription.value_or("");
-  }
-
-  static bool runUntil(const std::function<bool()>& done, double seconds = 40) {
-    return MainQueue::main().runUntil(done, seconds);
-  }
-  static bool has(const std::vector<std::string>& events, const std::string& e) {
-    return std::find(events.begin(), events.end(), e) != events.end();
-  }
-
-  std::shared_ptr<WebView> page() const { return findWebView(window); }
-  // Clicks once the container is fully on screen: a page's close during the opening
-  // transition is not taken.
-  void clickInPage(const std::string& id) {
-    ASSERT_TRUE(runUntil([&] { return !root->transitionInProgress(); }));
-    auto view = page();
-    ASSERT_NE(view, nullptr);
-    view->evaluateJavaScript("document.getElementById('" + id + "').click()");
-  }
-
-  std::shared_ptr<ViewController> root;
-  std::shared_ptr<Window> window;
-  std::unique_ptr<DesktopWindow> desktop;
-
- private:
-  std::string savedBaseURL_;
-};
 
 TEST_F(AdContainerEngineTest, RewardVideoRunsFromLoadToCloseWithEveryDelegateCallInOrder) {
   qvad::testing::SandboxProcess sandbox(QVAD_SANDBOX_BIN);

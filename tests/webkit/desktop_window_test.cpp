@@ -9,6 +9,7 @@
 #include <functional>
 #include <vector>
 
+#include "engine_fixture.h"
 #include "platform/gtk/native_widget.h"
 #include "platform/gtk/url_opener_gio.h"
 #include "platform/gtk/web_view_webkit.h"
@@ -21,6 +22,9 @@
 
 namespace qvad {
 namespace {
+
+using test::click;
+using test::pointer;
 
 // Runs the GLib main context (GTK, the engine and the library's main queue) until `done`
 // or a generous bound.
@@ -36,25 +40,6 @@ bool pump(const std::function<bool()>& done, double seconds = 5) {
 void settle(DesktopWindow& w) {
   ASSERT_TRUE(pump([&] { return w.framesDrawn() > 0 && !w.window()->needsDisplay(); }));
   while (g_main_context_pending(nullptr)) g_main_context_iteration(nullptr, FALSE);
-}
-
-void pointer(DesktopWindow& w, GdkEventType type, double x, double y) {
-  GdkWindow* gw = gtk_widget_get_window(w.widget());
-  GdkEvent* e = gdk_event_new(type);
-  e->button.window = GDK_WINDOW(g_object_ref(gw));
-  e->button.send_event = TRUE;
-  e->button.time = GDK_CURRENT_TIME;
-  e->button.x = x;
-  e->button.y = y;
-  e->button.button = 1;
-  gdk_event_set_device(e, gdk_seat_get_pointer(gdk_display_get_default_seat(gdk_window_get_display(gw))));
-  gtk_main_do_event(e);
-  gdk_event_free(e);
-}
-
-void click(DesktopWindow& w, double x, double y) {
-  pointer(w, GDK_BUTTON_PRESS, x, y);
-  pointer(w, GDK_BUTTON_RELEASE, x, y);
 }
 
 // The pixel at a point of a screenshot of the window.

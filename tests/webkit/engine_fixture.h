@@ -19,17 +19,48 @@
 #include <vector>
 
 #include "platform/gtk/web_view_webkit.h"
+#include "platform/gtk/window_gtk.h"
+#include "platform/toolkit/view.h"
 #include "platform/main_queue.h"
 #include "platform/web_view.h"
 
 namespace qvad::test {
 
+/// A left-button press or release at a point of the window's content, as a person's
+/// pointer sends it.
+inline void pointer(DesktopWindow& w, GdkEventType type, double x, double y) {
+  GdkWindow* gw = gtk_widget_get_window(w.widget());
+  GdkEvent* e = gdk_event_new(type);
+  e->button.window = GDK_WINDOW(g_object_ref(gw));
+  e->button.send_event = TRUE;
+  e->button.time = GDK_CURRENT_TIME;
+  e->button.x = x;
+  e->button.y = y;
+  e->button.button = 1;
+  gdk_event_set_device(e, gdk_seat_get_pointer(gdk_display_get_default_seat(gdk_window_get_display(gw))));
+  gtk_main_do_event(e);
+  gdk_event_free(e);
+}
+
+inline void click(DesktopWindow& w, double x, double y) {
+  pointer(w, GDK_BUTTON_PRESS, x, y);
+  pointer(w, GDK_BUTTON_RELEASE, x, y);
+}
+
+/// A click at the middle of `view` as the window shows it.
+inline void clickOn(DesktopWindow& w, const View& view) {
+  const Rect b = view.bounds();
+  const Point p = view.convertToWindow(Point{b.width() / 2, b.height() / 2});
+  click(w, p.x, p.y);
+}
+
 /// An HTTP server on 127.0.0.1 with fixed pages. "/stall" holds its answer until the
 /// server stops, for loads that must not finish; "/halfway" sends the start of a page
-/// and then holds the rest, for loads that commit but must not finish.
+/// and then holds the rest, for loads that commit but must not finish. Another local
+/// address and a fixed port are for tests inside a network of their own.
 class LoopbackPages {
  public:
-  LoopbackPages() {
+  explicit LoopbackPages(std::string host = "127.0.0.1", int port = 0) : host_(std::move(host)) {
     server_.Get("/stall", [this](const httplib::Request&, httplib::Response& res) {
       std::unique_lock lock(mu_);
       cv_.wait(lock, [this] { return stopping_; });
@@ -59,7 +90,7 @@ class LoopbackPages {
     // No idle connection to wait for at the end (the engine also opens some ahead of use).
     server_.set_keep_alive_max_count(1);
     server_.set_keep_alive_timeout(1);
-    port_ = server_.bind_to_any_port("127.0.0.1");
+    port_ = port ? (server_.bind_to_port(host_, port) ? port : 0) : server_.bind_to_any_port(host_);
     // The socket listens from here on: connections wait in its backlog until the thread
     // accepts them, so nothing needs to wait for the thread to start.
     thread_ = std::thread([this] {
@@ -83,12 +114,14 @@ class LoopbackPages {
     std::lock_guard lock(mu_);
     pages_[path] = Page{std::move(body), std::move(type)};
   }
-  std::string url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(port_) + path; }
+  std::string url(const std::string& path) const { return "http://" + host_ + ":" + std::to_string(port_) + path; }
+  bool listening() const { return port_ > 0; }
 
  private:
   struct Page {
     std::string body, type;
   };
+  std::string host_;
   httplib::Server server_;
   std::mutex mu_;
   std::condition_variable cv_;

@@ -6,6 +6,7 @@
 #include "engine_fixture.h"
 #include "platform/http_session.h"
 #include "platform/toolkit/window.h"
+#include "platform/url_cache.h"
 
 namespace qvad::test {
 namespace {
@@ -172,6 +173,15 @@ TEST_F(EngineTest, ScriptPanelsNewWindowsAndScriptResultsGoThroughTheDelegates) 
   EXPECT_TRUE(probe->bodies[1].is_null());
   EXPECT_TRUE(delegate->has("prompt {} []"));
 
+  // Answers given at once, inside the engine's own call, reach the page the same way.
+  delegate->answerLater = false;
+  delegate->promptAnswer = "now";
+  view->evaluateJavaScript("setTimeout(() => { alert('quick'); window.webkit.messageHandlers.probe.postMessage(prompt('q')); }, 0)");
+  ASSERT_TRUE(runUntil([&] { return probe->bodies.size() == 3; }));
+  EXPECT_EQ(probe->bodies[2], "now");
+  EXPECT_TRUE(delegate->has("alert quick"));
+  delegate->answerLater = true;
+
   // window.open(): offered as a new window without a target frame; refused (no web
   // view), so nothing loads anywhere.
   view->evaluateJavaScript("window.open('http://127.0.0.1:9/new')");
@@ -279,11 +289,15 @@ TEST_F(EngineTest, NativeWidgetFollowsItsViewsFrameAndScreenPresence) {
 }
 
 TEST_F(EngineTest, SharedCacheSettingsReachTheEngine) {
-  applyWebCacheCapacities(0, 0);
-  EXPECT_EQ(webkit_web_context_get_cache_model(webkit_web_context_get_default()), WEBKIT_CACHE_MODEL_DOCUMENT_VIEWER);
-  removeAllWebCachedResponses();
-  applyWebCacheCapacities(20971520, 20971520);
-  EXPECT_EQ(webkit_web_context_get_cache_model(webkit_web_context_get_default()), WEBKIT_CACHE_MODEL_WEB_BROWSER);
+  auto view = makeView();  // ties the settings to the engine
+  auto model = [] { return webkit_web_context_get_cache_model(webkit_web_context_get_default()); };
+  auto& cache = URLCache::shared();
+  cache.setDiskCapacity(0);
+  cache.setMemoryCapacity(0);  // as a container does while it shows a page
+  EXPECT_EQ(model(), WEBKIT_CACHE_MODEL_DOCUMENT_VIEWER);
+  cache.setMemoryCapacity(20971520);
+  cache.setDiskCapacity(20971520);  // after the container
+  EXPECT_EQ(model(), WEBKIT_CACHE_MODEL_WEB_BROWSER);
 }
 
 GError* error(GQuark domain, int code) { return g_error_new_literal(domain, code, "engine text"); }

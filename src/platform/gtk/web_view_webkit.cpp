@@ -5,11 +5,13 @@
 
 #include <cmath>
 #include <map>
+#include <mutex>
 #include <utility>
 
 #include "platform/dispatch.h"
 #include "platform/http_session.h"
 #include "platform/main_queue.h"
+#include "platform/url_cache.h"
 #include "qvad/configuration.h"
 
 namespace qvad {
@@ -95,7 +97,6 @@ class PendingDialog {
   ~PendingDialog() {
     // Unanswered: closed as if dismissed (alert done, confirm false, prompt null).
     close();
-    webkit_script_dialog_unref(dialog_);
   }
   PendingDialog(const PendingDialog&) = delete;
   PendingDialog& operator=(const PendingDialog&) = delete;
@@ -103,7 +104,15 @@ class PendingDialog {
   void close() {
     if (closed_) return;
     closed_ = true;
-    webkit_script_dialog_close(dialog_);
+    // On a later turn, with our reference: an answer given at once arrives inside the
+    // engine's own "script-dialog" emission, where closing the dialog crashes the engine.
+    g_idle_add_full(
+        G_PRIORITY_DEFAULT,
+        +[](gpointer d) {
+          webkit_script_dialog_close(static_cast<WebKitScriptDialog*>(d));
+          return G_SOURCE_REMOVE;
+        },
+        dialog_, +[](gpointer d) { webkit_script_dialog_unref(static_cast<WebKitScriptDialog*>(d)); });
   }
   void confirm(bool confirmed) {
     if (closed_) return;
@@ -159,6 +168,43 @@ std::string hostOf(const char* uri) {
   std::string host = g_uri_get_host(parsed) ? g_uri_get_host(parsed) : "";
   g_uri_unref(parsed);
   return host;
+}
+
+// With both capacities 0 the engine keeps no pages (the document-viewer model), otherwise
+// it caches as a browser does (it sizes its caches itself).
+void applyWebCacheCapacities(std::uint64_t memoryBytes, std::uint64_t diskBytes) {
+  webkit_web_context_set_cache_model(sharedContext(), memoryBytes == 0 && diskBytes == 0
+                                                          ? WEBKIT_CACHE_MODEL_DOCUMENT_VIEWER
+                                                          : WEBKIT_CACHE_MODEL_WEB_BROWSER);
+}
+
+// The engine finishes emptying on its own threads.
+void removeAllWebCachedResponses() {
+  WebKitWebsiteDataManager* data = webkit_web_context_get_website_data_manager(sharedContext());
+  webkit_website_data_manager_clear(
+      data, static_cast<WebKitWebsiteDataTypes>(WEBKIT_WEBSITE_DATA_MEMORY_CACHE | WEBKIT_WEBSITE_DATA_DISK_CACHE), 0,
+      nullptr, nullptr, nullptr);
+}
+
+
+template <class Task>
+void onMainThread(Task task) {
+  if (MainQueue::main().isMainThread()) {
+    task();
+  } else {
+    dispatchMain(std::move(task));
+  }
+}
+
+// The process's shared cache settings drive the engine's one cache from the first engine
+// web view on.
+void attachCacheSettings() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    URLCache::shared().attachEngine(
+        {[](std::uint64_t memory, std::uint64_t disk) { onMainThread([=] { applyWebCacheCapacities(memory, disk); }); },
+         [] { onMainThread(removeAllWebCachedResponses); }});
+  });
 }
 
 }  // namespace
@@ -647,20 +693,8 @@ PlatformError webKitLoadError(const GError* error, bool timedOut, bool tlsFailur
   return url(URLError::unknown);
 }
 
-void applyWebCacheCapacities(std::uint64_t memoryBytes, std::uint64_t diskBytes) {
-  webkit_web_context_set_cache_model(sharedContext(), memoryBytes == 0 && diskBytes == 0
-                                                          ? WEBKIT_CACHE_MODEL_DOCUMENT_VIEWER
-                                                          : WEBKIT_CACHE_MODEL_WEB_BROWSER);
-}
-
-void removeAllWebCachedResponses() {
-  WebKitWebsiteDataManager* data = webkit_web_context_get_website_data_manager(sharedContext());
-  webkit_website_data_manager_clear(
-      data, static_cast<WebKitWebsiteDataTypes>(WEBKIT_WEBSITE_DATA_MEMORY_CACHE | WEBKIT_WEBSITE_DATA_DISK_CACHE), 0,
-      nullptr, nullptr, nullptr);
-}
-
 std::shared_ptr<WebView> makeGtkWebView(Rect frame, WebViewConfiguration configuration) {
+  attachCacheSettings();
   return std::make_shared<GtkWebView>(frame, std::move(configuration));
 }
 

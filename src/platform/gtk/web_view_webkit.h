@@ -103,15 +103,8 @@ class GtkWebView final : public WebView {
 /// `tlsFailure` one whose certificate the engine refused.
 PlatformError webKitLoadError(const GError* error, bool timedOut = false, bool tlsFailure = false);
 
-/// The shared cache settings applied to the engine, whose one cache serves every web view:
-/// with both capacities 0 it keeps no pages (the document-viewer model), otherwise it
-/// caches as a browser does (the engine sizes its caches itself). Main thread only.
-void applyWebCacheCapacities(std::uint64_t memoryBytes, std::uint64_t diskBytes);
-/// Empties the engine's memory and disk caches; the engine finishes this on its own
-/// threads. Main thread only.
-void removeAllWebCachedResponses();
-
-/// Makes a web view on the engine. Main thread only, GTK initialised.
+/// Makes a web view on the engine. Main thread only, GTK initialised. The first one ties
+/// the shared URL cache settings (URLCache) to the engine's cache.
 std::shared_ptr<WebView> makeGtkWebView(Rect frame, WebViewConfiguration configuration);
 
 }  // namespace qvad

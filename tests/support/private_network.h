@@ -1,0 +1,26 @@
+// Tests that need a network of their own: a case re-runs its test binary inside a new
+// network namespace (`unshare -n`), where only a loopback interface exists and nothing
+// can leave the machine, and the inner run does what would be unsafe or flaky outside.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace qvad::testing {
+
+/// Set in the environment of the inner run.
+inline constexpr const char* kPrivateNetworkEnv = "QVAD_PRIVATE_NETNS";
+
+/// Whether this process is the inner run.
+bool insidePrivateNetwork();
+/// Whether this process's network has no interface but loopback.
+bool onlyLoopbackInterface();
+/// Whether a network namespace can be made here (root, or user namespaces allowed).
+bool privateNetworkAvailable();
+/// Runs this test binary inside a new network namespace with `--gtest_filter=filter` and
+/// kPrivateNetworkEnv set; the exit code, or -1 when it could not run or was killed.
+int runSelfInPrivateNetwork(const std::string& filter);
+/// Runs `args` (looked up on PATH) and waits: the exit code, or -1.
+int runProgram(std::vector<std::string> args, const std::vector<std::string>& extraEnv = {});
+
+}  // namespace qvad::testing

@@ -1,0 +1,245 @@
+// What pages do in the container beyond the ad's own course, on the real engine: page
+// options and a prompt that redirects replies, links into the store sheet and the in-app
+// browser, new windows, and a page that cannot load while offline and loads on retry.
+#include <gtk/gtk.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "container_fixture.h"
+#include "platform/toolkit/alert_controller.h"
+#include "platform/toolkit/button.h"
+#include "support/private_network.h"
+#include "ui/in_app_browser_controller.h"
+#include "ui/net_setting_view.h"
+#include "web/base_wk_web_view_controller.h"
+#include "web/store_sheet_controller.h"
+
+namespace qvad::test {
+namespace {
+
+// Posts to the bridge, decodes replies, and reports to the test in the page's title (a
+// report through the bridge would itself change where the bridge's next reply goes).
+const char* kPageScript = R"js(
+function post(method, params, callback) {
+  window.webkit.messageHandlers.tavro.postMessage({handle: "tavro", action: "jsbridge",
+    method: {method: method, params: params, callback: callback}});
+}
+const state = {};
+function report(tag, value) { state[tag] = value; document.title = JSON.stringify(state); }
+function decoded(text) {
+  const e = JSON.parse(text);
+  const bytes = Uint8Array.from(atob(e.params), c => c.charCodeAt(0));
+  return {ret: e.ret, params: JSON.parse(new TextDecoder().decode(bytes))};
+}
+)js";
+
+std::string htmlPage(const std::string& title, const std::string& script, const std::string& body,
+                 const std::string& onload = "") {
+  return "<!doctype html><html><head><meta charset=\"utf-8\"><title>" + title + "</title><script>" + kPageScript +
+         script + "</script></head><body onload='" + onload + "'>" + body + "</body></html>";
+}
+
+class ContainerPathsTest : public AdContainerEngineTest {
+ protected:
+  void TearDown() override {
+    shown_.reset();
+    AdContainerEngineTest::TearDown();
+  }
+  // What the shown page last reported under `tag`.
+  std::optional<nlohmann::json> reported(const std::string& tag) const {
+    auto title = shown_ ? shown_->webView->title() : std::nullopt;
+    auto state = nlohmann::json::parse(title.value_or(""), nullptr, false);
+    if (!state.is_object() || !state.contains(tag)) return std::nullopt;
+    return state[tag];
+  }
+  std::shared_ptr<BaseWKWebViewController> show(const std::string& url) {
+    BaseWKWebViewController::ShowWebView(url, root, false, {});
+    shown_ = std::dynamic_pointer_cast<BaseWKWebViewController>(root->presentedViewController());
+    return shown_;
+  }
+  static bool loaded(const BaseWKWebViewController& c, const std::string& url) {
+    return c.webView->url() == url && !c.webView->isLoading() && !c.transitionInProgress();
+  }
+  // The real text entry the desktop window shows for an alert's text field.
+  GtkEntry* entry() const {
+    GtkEntry* found = nullptr;
+    GList* children = gtk_container_get_children(GTK_CONTAINER(gtk_bin_get_child(GTK_BIN(desktop->widget()))));
+    for (GList* c = children; c; c = c->next)
+      if (GTK_IS_ENTRY(c->data)) found = GTK_ENTRY(c->data);
+    g_list_free(children);
+    return found;
+  }
+
+ private:
+  std::shared_ptr<BaseWKWebViewController> shown_;
+};
+
+// A prompt whose text is a message changes where the next reply goes: the page's alert,
+// answered after a prompt, answers the prompt's function. A cleared field answers "", not
+// null; a prompt while the alert is up cannot be shown and gets its default text at once.
+TEST_F(ContainerPathsTest, PageOptionsPromptPanelAndNewWindows) {
+  LoopbackPages pages;
+  pages.add("/prompt", htmlPage("prompt", R"js(
+window.direct = text => report("direct", decoded(text));
+window.viaPrompt = text => report("viaPrompt", decoded(text));
+function ask() {
+  const message = {method: {method: "note", params: {}, callback: "window.viaPrompt"}};
+  report("prompt", prompt(JSON.stringify(message), "typed"));
+}
+function rate() { post("alert", {title: "Rate us?", message: "Now?", button1: "Later", button2: "Yes"}, "window.direct"); }
+)js", "prompt"));
+  pages.add("/second", "<!doctype html><title>second</title>second");
+
+  auto container = show("tavro://webview?url=" + percentEncoded(pages.url("/prompt")) +
+                        "&page_titlebar=0&page_progressbar=0&page_statebar=0");
+  ASSERT_NE(container, nullptr);
+  ASSERT_NE(std::dynamic_pointer_cast<GtkWebView>(container->webView), nullptr);
+  EXPECT_TRUE(container->buttonStripView->isHidden());
+  EXPECT_EQ(container->progressView->frame().height(), 0);
+  EXPECT_TRUE(container->prefersStatusBarHidden());
+
+  // Once the container is in place, the engine's widget sits where the page's view is.
+  ASSERT_TRUE(runUntil([&] { return !container->transitionInProgress(); }));
+  GtkWidget* widget = std::static_pointer_cast<GtkWebView>(container->webView)->widget();
+  const Rect frame = container->webView->frame();
+  const Point origin = container->webView->convertToWindow(Point{0, 0});
+  int x = -1, y = -1;
+  const bool inPlace = runUntil([&] {
+    gtk_widget_translate_coordinates(widget, desktop->widget(), 0, 0, &x, &y);
+    return x == origin.x && y == origin.y && gtk_widget_get_allocated_width(widget) == frame.width() &&
+           gtk_widget_get_allocated_height(widget) == frame.height();
+  }, 5);
+  EXPECT_TRUE(inPlace) << x << "," << y << " " << gtk_widget_get_allocated_width(widget) << "x"
+                       << gtk_widget_get_allocated_height(widget) << " for " << origin.x << "," << origin.y << " "
+                       << frame.width() << "x" << frame.height();
+
+  ASSERT_TRUE(runUntil([&] { return loaded(*container, pages.url("/prompt")); }));
+  auto shown = [&] { return std::dynamic_pointer_cast<AlertController>(container->presentedViewController()); };
+
+  container->webView->evaluateJavaScript("ask()");
+  ASSERT_TRUE(runUntil([&] { return shown() && !container->transitionInProgress() && entry(); }));
+  auto panel = shown();
+  EXPECT_EQ(nlohmann::json::parse(panel->message().value_or("null")),
+            (nlohmann::json{{"method", {{"method", "note"}, {"params", nlohmann::json::object()}, {"callback", "window.viaPrompt"}}}}));
+  EXPECT_STREQ(gtk_entry_get_text(entry()), "typed");
+  gtk_entry_set_text(entry(), "");  // a person clears the field and taps "sure"
+  clickOn(*desktop, *panel->actionButton(0));
+  ASSERT_TRUE(runUntil([&] { return reported("prompt").has_value(); }));
+  EXPECT_EQ(*reported("prompt"), "");
+  ASSERT_TRUE(runUntil([&] { return !shown() && !container->transitionInProgress(); }));
+
+  container->webView->evaluateJavaScript("rate()");
+  ASSERT_TRUE(runUntil([&] { return shown() && !container->transitionInProgress(); }));
+  auto alert = shown();
+  EXPECT_EQ(alert->alertTitle(), "Rate us?");
+  container->webView->evaluateJavaScript("ask()");
+  ASSERT_TRUE(runUntil([&] { return reported("prompt") == nlohmann::json("typed"); }));
+  EXPECT_EQ(shown(), alert);
+  clickOn(*desktop, *alert->actionButton(1));
+  ASSERT_TRUE(runUntil([&] { return reported("viaPrompt").has_value(); }));
+  EXPECT_EQ(*reported("viaPrompt"), (nlohmann::json{{"ret", 0}, {"params", {{"clicked", -2}}}}));
+  EXPECT_FALSE(reported("direct").has_value());
+
+  // A new window loads in the container's own web view.
+  auto view = container->webView;
+  view->evaluateJavaScript("window.open('" + pages.url("/second") + "')");
+  ASSERT_TRUE(runUntil([&] { return loaded(*container, pages.url("/second")); }));
+  EXPECT_EQ(container->webView, view);
+  EXPECT_EQ(findWebView(window), view);
+}
+
+// A store link shows the store sheet; once the page asked for links in a new window, a
+// link opens the in-app browser, on the engine, and its button closes it.
+TEST_F(ContainerPathsTest, LinksOpenTheStoreSheetAndTheInAppBrowser) {
+  LoopbackPages pages;
+  pages.add("/links", htmlPage("links", R"js(
+window.configured = () => document.getElementById("landing").click();
+)js", R"(<a id="store" href="itms-apps://apps.apple.com/app/qvad/id375380948">store</a>
+<a id="landing" href="/landing">landing</a>)"));
+  pages.add("/landing", "<!doctype html><title>landing</title>landing");
+
+  auto container = show(pages.url("/links"));
+  ASSERT_NE(container, nullptr);
+  ASSERT_TRUE(runUntil([&] { return loaded(*container, pages.url("/links")); }));
+
+  container->webView->evaluateJavaScript("document.getElementById('store').click()");
+  ASSERT_TRUE(runUntil([&] {
+    auto sheet = std::dynamic_pointer_cast<StoreSheetController>(container->presentedViewController());
+    return sheet && sheet->productIdentifier() && !container->transitionInProgress();
+  }));
+  auto sheet = std::dynamic_pointer_cast<StoreSheetController>(container->presentedViewController());
+  EXPECT_EQ(*sheet->productIdentifier(), 375380948);
+  EXPECT_EQ(container->webView->url(), pages.url("/links"));  // the page stays
+  clickOn(*desktop, *sheet->doneButton());
+  ASSERT_TRUE(runUntil([&] { return container->presentedViewController() == nullptr && !container->transitionInProgress(); }));
+
+  container->webView->evaluateJavaScript(R"(post("pageConfig", {link_new_window: true}, "window.configured"))");
+  ASSERT_TRUE(runUntil([&] { return std::dynamic_pointer_cast<InAppBrowserController>(container->presentedViewController()) != nullptr; }));
+  auto browser = std::dynamic_pointer_cast<InAppBrowserController>(container->presentedViewController());
+  EXPECT_EQ(browser->url(), pages.url("/landing"));
+  ASSERT_NE(std::dynamic_pointer_cast<GtkWebView>(browser->webView()), nullptr);
+  ASSERT_TRUE(runUntil([&] {
+    return browser->webView()->url() == pages.url("/landing") && !browser->webView()->isLoading() &&
+           !container->transitionInProgress();
+  }));
+  EXPECT_EQ(browser->webView()->title(), "landing");
+  EXPECT_EQ(container->webView->url(), pages.url("/links"));
+  clickOn(*desktop, *browser->dismissButton());
+  ASSERT_TRUE(runUntil([&] { return container->presentedViewController() == nullptr; }));
+}
+
+// Runs only in a network of its own (see the next test): a page on an address that has
+// no route fails as offline (-1009) and shows the error view; once the address is up,
+// a click on the error view's reload button loads the page.
+TEST_F(ContainerPathsTest, OfflinePageShowsTheErrorViewAndRetryLoadsItOnceOnline) {
+  if (!qvad::testing::insidePrivateNetwork()) GTEST_SKIP() << "runs only inside its own network namespace";
+  ASSERT_TRUE(qvad::testing::onlyLoopbackInterface()) << "not an isolated network";
+  const std::string address = "192.0.2.1";  // a documentation address: no route here
+  const std::string url = "http://" + address + ":8080/ad";
+
+  {  // what the engine reports for it
+    auto raw = makeGtkWebView(Rect{0, 0, 100, 100}, {});
+    auto recorder = std::make_shared<RecordingDelegate>();
+    raw->setNavigationDelegate(recorder);
+    raw->load(WebRequest{url});
+    ASSERT_TRUE(runUntil([&] { return !recorder->errors.empty(); }));
+    EXPECT_EQ(recorder->errors.front().code, URLError::notConnectedToInternet);
+  }
+
+  auto container = show(url);
+  ASSERT_NE(container, nullptr);
+  std::shared_ptr<NetSettingView> errorView;
+  ASSERT_TRUE(runUntil([&] {
+    for (const auto& v : container->view()->subviews())
+      if (auto e = std::dynamic_pointer_cast<NetSettingView>(v)) errorView = e;
+    return errorView && !container->transitionInProgress();
+  }));
+  EXPECT_FALSE(container->isSuccess);
+
+  // The network comes back: the address answers (on loopback, inside this namespace).
+  ASSERT_EQ(qvad::testing::runProgram({"ip", "link", "set", "lo", "up"}), 0);
+  ASSERT_EQ(qvad::testing::runProgram({"ip", "address", "add", address + "/32", "dev", "lo"}), 0);
+  LoopbackPages online(address, 8080);
+  ASSERT_TRUE(online.listening());
+  online.add("/ad", "<!doctype html><title>back</title>back online");
+
+  std::shared_ptr<Button> reload;  // the error view's button that is not "back"
+  for (const auto& v : errorView->subviews())
+    if (auto b = std::dynamic_pointer_cast<Button>(v); b && b != errorView->backBtn) reload = b;
+  ASSERT_NE(reload, nullptr);
+  clickOn(*desktop, *reload);
+  ASSERT_TRUE(runUntil([&] { return loaded(*container, url) && container->isSuccess; }));
+  EXPECT_TRUE(runUntil([&] { return container->webView->title() == "back"; }, 5));
+  for (const auto& v : container->view()->subviews()) EXPECT_EQ(std::dynamic_pointer_cast<NetSettingView>(v), nullptr);
+}
+
+TEST(PrivateNetwork, OfflineEnginePathRunsInANetworkOfItsOwn) {
+  if (qvad::testing::insidePrivateNetwork()) GTEST_SKIP() << "the inner run";
+  if (!qvad::testing::privateNetworkAvailable()) GTEST_SKIP() << "cannot make a network namespace here (unshare -n)";
+  EXPECT_EQ(qvad::testing::runSelfInPrivateNetwork("ContainerPathsTest.OfflinePageShowsTheErrorViewAndRetryLoadsItOnceOnline"), 0);
+}
+
+}  // namespace
+}  // namespace qvad::test
