@@ -10,11 +10,6 @@
 namespace qvad {
 namespace {
 
-// The toolkit has no transition coordinator to hang a completion on, so a deferred
-// presentation looks again once per frame; a transition takes kTransitionDuration.
-constexpr double kPollInterval = 1.0 / 60;
-constexpr int kMaxPolls = 600;  // 10 s: a transition that never ends is given up
-
 std::shared_ptr<ViewController> topOfKeyWindow() {
   auto window = Application::shared().keyWindow();
   return Utils::topViewControllerWithRootViewController(window ? window->rootViewController() : nullptr);
@@ -43,18 +38,18 @@ std::optional<std::string_view> OpenSFVCManager::urlScheme(std::string_view url)
 bool OpenSFVCManager::openURLWithSafariViewController(const std::string& url) {
   auto scheme = urlScheme(url);
   if (!scheme || scheme->find("http") == std::string_view::npos) return false;
-  presentWhenIdle(url, kMaxPolls);
+  presentWhenIdle(url);
   return true;
 }
 
-void OpenSFVCManager::presentWhenIdle(const std::string& url, int pollsLeft) {
+void OpenSFVCManager::presentWhenIdle(const std::string& url) {
   auto top = topOfKeyWindow();
-  if (top && top->transitionInProgress() && pollsLeft > 0) {
+  if (top && top->transitionInProgress()) {
     // Looked up again afterwards: a controller that was being dismissed is gone from
     // the screen by then, and presenting on it would show nothing.
     std::weak_ptr<OpenSFVCManager> weak = weak_from_this();
-    MainQueue::main().asyncAfter(kPollInterval, [weak, url, pollsLeft] {
-      if (auto self = weak.lock()) self->presentWhenIdle(url, pollsLeft - 1);
+    top->whenTransitionsEnd([weak, url] {
+      if (auto self = weak.lock()) self->presentWhenIdle(url);
     });
     return;
   }

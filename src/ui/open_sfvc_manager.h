@@ -42,7 +42,7 @@ class OpenSFVCManager final : public InAppBrowserDelegate, public std::enable_sh
   explicit OpenSFVCManager(MakeKey) {}
 
  private:
-  void presentWhenIdle(const std::string& url, int pollsLeft);
+  void presentWhenIdle(const std::string& url);
   void present(const std::string& url, const std::shared_ptr<ViewController>& top);
 
   std::shared_ptr<InAppBrowserController> safariViewController_;

@@ -261,20 +261,19 @@ void WKJSBridge::alert(const std::optional<std::string>& title, const std::optio
   if (auto top = topViewController()) top->present(controller, true);
 }
 
-void WKJSBridge::pageClose() { closePageWhenSettled(600); }
+void WKJSBridge::pageClose() { closePageWhenSettled(); }
 
-void WKJSBridge::closePageWhenSettled(int pollsLeft) {
+void WKJSBridge::closePageWhenSettled() {
   auto webView = webView_.lock();
   if (!webView) return;
   auto own = getFirstViewController(*webView);
   if (!own) return;
   // A page may ask to close while its container is still sliding in (or something over
-  // it is coming or going): the request waits for the transition, a frame at a time,
-  // instead of being lost.
-  if (own->transitionInProgress() && pollsLeft > 0) {
+  // it is coming or going): the request waits for the transition instead of being lost.
+  if (own->transitionInProgress()) {
     std::weak_ptr<WKJSBridge> weak = weak_from_this();
-    MainQueue::main().asyncAfter(1.0 / 60, [weak, pollsLeft] {
-      if (auto bridge = weak.lock()) bridge->closePageWhenSettled(pollsLeft - 1);
+    own->whenTransitionsEnd([weak] {
+      if (auto bridge = weak.lock()) bridge->closePageWhenSettled();
     });
     return;
   }

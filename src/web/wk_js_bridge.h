@@ -149,8 +149,8 @@ class WKJSBridge final : public NavigationDelegate,
                                    std::function<void(std::optional<std::string>)> completionHandler) override;
 
  private:
-  // pageClose, kept for the end of a transition of the container (`pollsLeft` frames at most).
-  void closePageWhenSettled(int pollsLeft);
+  // pageClose, kept until the container's transitions have ended.
+  void closePageWhenSettled();
   explicit WKJSBridge(const std::shared_ptr<WebView>& webView);
   std::optional<std::string> replyTarget() const { return jsModel_ ? jsModel_->replyTarget() : std::nullopt; }
 

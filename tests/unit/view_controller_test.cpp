@@ -141,6 +141,34 @@ TEST_F(ViewControllerTest, PresentingDuringATransitionOrOverAPresentationIsRefus
   EXPECT_EQ(root->presentingViewController(), nullptr);
 }
 
+TEST_F(ViewControllerTest, WorkWaitingForTransitionsRunsAfterTheLastOneEnds) {
+  auto root = std::make_shared<ViewController>();
+  auto window = makeKeyWindow(root);
+  std::vector<std::string> order;
+  root->whenTransitionsEnd([&] { order.push_back("idle"); });
+  EXPECT_TRUE(order.empty());  // on a later turn, never inside the call
+  runUntilIdle();
+  EXPECT_EQ(order, std::vector<std::string>{"idle"});
+
+  // The presented controller waits for its presentation, then for a dismissal started
+  // in its completion; a controller gone meanwhile still lets its waiter run.
+  auto shown = std::make_shared<ViewController>();
+  root->present(shown, true, [&] {
+    order.push_back("presented");
+    root->dismiss(true, [&] { order.push_back("dismissed"); });
+  });
+  shown->whenTransitionsEnd([&] { order.push_back("after"); });
+  auto passing = std::make_shared<ViewController>();
+  shown->present(passing, false);  // refused: a transition runs
+  std::weak_ptr<ViewController> weakShown = shown;
+  shown.reset();
+  runFor(kTransitionDuration / 2);
+  EXPECT_EQ(order, std::vector<std::string>{"idle"});
+  runFor(3 * kTransitionDuration);
+  EXPECT_EQ(order, (std::vector<std::string>{"idle", "presented", "dismissed", "after"}));
+  EXPECT_TRUE(weakShown.expired());
+}
+
 TEST_F(ViewControllerTest, DismissWithNothingToDismissDoesNothing) {
   auto vc = std::make_shared<ViewController>();
   bool called = false;

@@ -74,6 +74,44 @@ bool ViewController::transitionInProgress() const {
   return presenter && presenter->transitioning_;
 }
 
+namespace {
+
+struct TransitionWaiter {
+  std::weak_ptr<ViewController> controller;
+  std::function<void()> task;
+};
+
+// Main thread only, as every controller.
+std::vector<TransitionWaiter>& transitionWaiters() {
+  static auto* waiters = new std::vector<TransitionWaiter>();
+  return *waiters;
+}
+
+// After each transition's end (and its completion, which may start another): the waiters
+// whose controllers are settled now, or gone, run on a later turn.
+void transitionEnded() {
+  auto& waiters = transitionWaiters();
+  std::vector<std::function<void()>> ready;
+  std::erase_if(waiters, [&](TransitionWaiter& w) {
+    auto c = w.controller.lock();
+    if (c && c->transitionInProgress()) return false;
+    ready.push_back(std::move(w.task));
+    return true;
+  });
+  for (auto& task : ready) MainQueue::main().async(std::move(task));
+}
+
+}  // namespace
+
+void ViewController::whenTransitionsEnd(std::function<void()> task) {
+  if (!task) return;
+  if (!transitionInProgress()) {
+    MainQueue::main().async(std::move(task));
+    return;
+  }
+  transitionWaiters().push_back({sharedAs<ViewController>(), std::move(task)});
+}
+
 void ViewController::present(const std::shared_ptr<ViewController>& vc, bool animated,
                              std::function<void()> completion) {
   auto ctx = presentationContext();
@@ -108,6 +146,7 @@ void ViewController::present(const std::shared_ptr<ViewController>& vc, bool ani
     }
     vc->viewDidAppear(animated);
     if (completion) completion();
+    transitionEnded();
   });
 }
 
@@ -156,6 +195,7 @@ void ViewController::dismissPresented(bool animated, std::function<void()> compl
     victim->beingDismissed_ = false;
     victim->viewDidDisappear(animated);
     if (completion) completion();
+    transitionEnded();
   });
 }
 

@@ -61,6 +61,10 @@ class ViewController : public Responder {
   void setModalPresentationStyle(ModalPresentationStyle s) { style_ = s; }
   /// True while a presentation or dismissal this controller takes part in is running.
   bool transitionInProgress() const;
+  /// Runs `task` on the main queue once no such transition runs (on a later turn when
+  /// none runs now), or once the controller is gone. For work that a transition would
+  /// refuse or undo, such as presenting over a controller that is still sliding in.
+  void whenTransitionsEnd(std::function<void()> task);
   bool isBeingPresented() const { return beingPresented_; }
   bool isBeingDismissed() const { return beingDismissed_; }
 
