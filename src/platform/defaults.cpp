@@ -1,10 +1,14 @@
 #include "platform/defaults.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "platform/data_directory_store.h"
 #include "platform/file_util.h"
+#include "platform/log.h"
 #include "platform/text_encoding.h"
 
 namespace qvad {
@@ -60,9 +64,27 @@ std::shared_ptr<Defaults> Defaults::standard() {
 }
 
 Defaults::Defaults(std::string path) : path_(std::move(path)) {
-  if (auto text = readFile(path_)) {
-    auto parsed = nlohmann::json::parse(*text, nullptr, /*allow_exceptions=*/false);
-    if (parsed.is_object()) values_ = std::move(parsed);
+  FileRead read = readFileReporting(path_);
+  if (read.error == ENOENT) return;  // nothing stored yet
+  std::string reason;
+  if (read.content) {
+    auto parsed = nlohmann::json::parse(*read.content, nullptr, /*allow_exceptions=*/false);
+    if (parsed.is_object()) {
+      values_ = std::move(parsed);
+      return;
+    }
+    reason = "not a JSON object";
+  } else {
+    reason = std::strerror(read.error);
+  }
+  // A file that exists but cannot be used is never overwritten by the next change: it
+  // moves aside for whoever wants to look at it, or, when it cannot, nothing is written.
+  const std::string aside = path_ + ".damaged";
+  if (std::rename(path_.c_str(), aside.c_str()) == 0) {
+    logLine("Defaults: " + path_ + " unusable (" + reason + "), moved to " + aside);
+  } else {
+    writable_ = false;
+    logLine("Defaults: " + path_ + " unusable (" + reason + ") and cannot be moved aside; changes stay in memory");
   }
 }
 
@@ -92,6 +114,7 @@ void Defaults::registerDefaults(const nlohmann::json& values) {
 }
 
 bool Defaults::saveLocked() const {
+  if (!writable_) return false;
   // Replace invalid UTF-8 rather than throw: a stored value must never lose the others.
   std::string text = values_.dump(2, ' ', false, nlohmann::json::error_handler_t::replace);
   text.push_back('\n');

@@ -17,7 +17,9 @@ class Defaults {
   /// The store of the configured data directory; a new data directory gives a new store.
   static std::shared_ptr<Defaults> standard();
 
-  /// Opens the store at `path`; a missing or unreadable file is an empty store.
+  /// Opens the store at `path`; a missing file is an empty store. A file that cannot be
+  /// read as a JSON object is moved aside to `path` + ".damaged" (one console line) and
+  /// the store starts empty; when it cannot be moved, changes are kept in memory only.
   explicit Defaults(std::string path);
 
   /// The stored value, else the registered one, else nothing.
@@ -41,6 +43,7 @@ class Defaults {
   const std::string path_;
   mutable std::mutex mu_;
   nlohmann::json values_ = nlohmann::json::object();
+  bool writable_ = true;  // false while an unusable file could not be moved aside
   nlohmann::json registered_ = nlohmann::json::object();
 };
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdio>
 #include <string>
 #include <thread>
 #include <vector>
@@ -103,11 +104,23 @@ TEST(Defaults, PersistsAtomicallyAndSurvivesACorruptFile) {
   EXPECT_TRUE(reread.object("text").has_value());
   EXPECT_FALSE(reread.object("missing").has_value());
 
+  // A damaged file is kept aside, not overwritten by the next change.
   dir.write("sub/defaults.json", "{ not json");
   Defaults corrupt(path);
   EXPECT_FALSE(corrupt.object("WebKitCacheModelPreferenceKey").has_value());
   EXPECT_TRUE(corrupt.set("k", 1));
   EXPECT_EQ(Defaults(path).object("k"), nlohmann::json(1));
+  EXPECT_EQ(readFile(path + ".damaged"), "{ not json");
+
+  // One that cannot be moved either (a directory in the way of the aside name) is left
+  // alone: changes stay in memory.
+  dir.write("sub/defaults.json", "[1, 2]");
+  ASSERT_EQ(std::remove((path + ".damaged").c_str()), 0);
+  ASSERT_TRUE(makeDirectories(path + ".damaged/in-the-way"));
+  Defaults stuck(path);
+  EXPECT_FALSE(stuck.set("k", 3));
+  EXPECT_EQ(stuck.object("k"), nlohmann::json(3));
+  EXPECT_EQ(readFile(path), "[1, 2]");
 
   // An unwritable location reports failure but keeps the value for this process.
   Defaults nowhere("/proc/qvad-cannot-write/defaults.json");
