@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <system_error>
+#include <type_traits>
 
 #include <nlohmann/json.hpp>
 
@@ -51,14 +52,14 @@ std::string AdvertisingIdentifier::makeUUID() {
   return out;
 }
 
-void AdvertisingIdentifier::loadLocked() {
-  if (loaded_) return;
+std::optional<std::string> AdvertisingIdentifier::loadLocked() {
+  if (loaded_) return std::nullopt;
   loaded_ = true;
   FileRead read = readFileReporting(path_, kMaxFileBytes);
   if (read.error == ENOENT) {  // never made: the first use of this data directory
     uuid_ = makeUUID();
     saveLocked();
-    return;
+    return std::nullopt;
   }
   std::string reason;
   if (read.error == EFBIG) {
@@ -80,15 +81,33 @@ void AdvertisingIdentifier::loadLocked() {
     } else {
       uuid_ = id->get<std::string>();
       limited_ = limit->get<bool>();
-      return;
+      return std::nullopt;
     }
   }
   // It may hold the user's opt-out: honour it as limited, and never write over it.
   unusable_ = true;
   limited_ = true;
   uuid_ = "00000000-0000-0000-0000-000000000000";
-  logLine("advertising identifier: cannot use " + path_ + " (" + reason +
-          "); tracking stays limited and the file is left as it is");
+  return "advertising identifier: cannot use " + path_ + " (" + reason +
+         "); tracking stays limited and the file is left as it is";
+}
+
+template <class F>
+auto AdvertisingIdentifier::withLoaded(F&& f) {
+  std::unique_lock lock(mu_);
+  const std::optional<std::string> warning = loadLocked();
+  auto logAfterUnlock = [&] {
+    lock.unlock();
+    if (warning) logLine(*warning);
+  };
+  if constexpr (std::is_void_v<decltype(f())>) {
+    f();
+    logAfterUnlock();
+  } else {
+    auto result = f();
+    logAfterUnlock();
+    return result;
+  }
 }
 
 void AdvertisingIdentifier::saveLocked() {
@@ -97,32 +116,28 @@ void AdvertisingIdentifier::saveLocked() {
 }
 
 std::string AdvertisingIdentifier::uuidString() {
-  std::lock_guard lock(mu_);
-  loadLocked();
-  return uuid_;
+  return withLoaded([&] { return uuid_; });
 }
 
 bool AdvertisingIdentifier::isAdvertisingTrackingEnabled() {
-  std::lock_guard lock(mu_);
-  loadLocked();
-  return !limited_;
+  return withLoaded([&] { return !limited_; });
 }
 
 void AdvertisingIdentifier::setLimitTracking(bool limited) {
-  std::lock_guard lock(mu_);
-  loadLocked();
-  if (unusable_) uuid_ = makeUUID();  // the user's explicit choice replaces the damaged file
-  unusable_ = false;
-  limited_ = limited;
-  saveLocked();
+  withLoaded([&] {
+    if (unusable_) uuid_ = makeUUID();  // the user's explicit choice replaces the damaged file
+    unusable_ = false;
+    limited_ = limited;
+    saveLocked();
+  });
 }
 
 void AdvertisingIdentifier::reset() {
-  std::lock_guard lock(mu_);
-  loadLocked();
-  unusable_ = false;
-  uuid_ = makeUUID();
-  saveLocked();
+  withLoaded([&] {
+    unusable_ = false;
+    uuid_ = makeUUID();
+    saveLocked();
+  });
 }
 
 }  // namespace qvad

@@ -11,6 +11,7 @@
 
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 
 namespace qvad {
@@ -38,8 +39,13 @@ class AdvertisingIdentifier {
   static constexpr std::size_t kMaxFileBytes = 64 * 1024;
 
  private:
-  void loadLocked();
+  /// Reads the file on first use; a line for the console when it cannot be used.
+  std::optional<std::string> loadLocked();
   void saveLocked();
+  /// Runs `f` under the lock with the file loaded, then writes the load's console line
+  /// after unlocking: a log sink may itself ask for the identifier.
+  template <class F>
+  auto withLoaded(F&& f);
 
   const std::string path_;
   std::mutex mu_;

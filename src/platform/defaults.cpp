@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "platform/data_directory_store.h"
 #include "platform/file_util.h"
@@ -57,10 +58,18 @@ nlohmann::json Defaults::preferredLanguagesFromEnvironment() {
 }
 
 std::shared_ptr<Defaults> Defaults::standard() {
-  return dataDirectoryStore<Defaults>("defaults.json", [](Defaults& made) {
+  auto store = dataDirectoryStore<Defaults>("defaults.json", [](Defaults& made) {
     auto languages = preferredLanguagesFromEnvironment();
     if (!languages.empty()) made.registerDefaults({{"AppleLanguages", languages}});
   });
+  // Outside the store's lock: a host's log sink may itself read the defaults.
+  if (auto warning = store->takeLoadWarning()) logLine(*warning);
+  return store;
+}
+
+std::optional<std::string> Defaults::takeLoadWarning() {
+  std::lock_guard lock(mu_);
+  return std::exchange(loadWarning_, std::nullopt);
 }
 
 Defaults::Defaults(std::string path) : path_(std::move(path)) {
@@ -81,10 +90,10 @@ Defaults::Defaults(std::string path) : path_(std::move(path)) {
   // moves aside for whoever wants to look at it, or, when it cannot, nothing is written.
   const std::string aside = path_ + ".damaged";
   if (std::rename(path_.c_str(), aside.c_str()) == 0) {
-    logLine("Defaults: " + path_ + " unusable (" + reason + "), moved to " + aside);
+    loadWarning_ = "Defaults: " + path_ + " unusable (" + reason + "), moved to " + aside;
   } else {
     writable_ = false;
-    logLine("Defaults: " + path_ + " unusable (" + reason + ") and cannot be moved aside; changes stay in memory");
+    loadWarning_ = "Defaults: " + path_ + " unusable (" + reason + ") and cannot be moved aside; changes stay in memory";
   }
 }
 

@@ -18,8 +18,9 @@ class Defaults {
   static std::shared_ptr<Defaults> standard();
 
   /// Opens the store at `path`; a missing file is an empty store. A file that cannot be
-  /// read as a JSON object is moved aside to `path` + ".damaged" (one console line) and
-  /// the store starts empty; when it cannot be moved, changes are kept in memory only.
+  /// read as a JSON object is moved aside to `path` + ".damaged" and the store starts
+  /// empty; when it cannot be moved, changes are kept in memory only. standard() writes
+  /// the console line that says so (takeLoadWarning()).
   explicit Defaults(std::string path);
 
   /// The stored value, else the registered one, else nothing.
@@ -30,6 +31,8 @@ class Defaults {
   bool remove(const std::string& key);
   /// Adds to the registration domain (earlier registrations of a key are replaced).
   void registerDefaults(const nlohmann::json& values);
+  /// The console line about an unusable file found when the store was opened, once.
+  std::optional<std::string> takeLoadWarning();
 
   const std::string& path() const { return path_; }
 
@@ -43,7 +46,8 @@ class Defaults {
   const std::string path_;
   mutable std::mutex mu_;
   nlohmann::json values_ = nlohmann::json::object();
-  bool writable_ = true;  // false while an unusable file could not be moved aside
+  bool writable_ = true;
+  std::optional<std::string> loadWarning_;  // false while an unusable file could not be moved aside
   nlohmann::json registered_ = nlohmann::json::object();
 };
 

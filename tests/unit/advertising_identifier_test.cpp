@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <string>
+#include <vector>
 
 #include "net/utils.h"
 #include "platform/advertising_identifier.h"
@@ -66,6 +68,19 @@ TEST(AdvertisingIdentifierDamage, AnUnusableFileKeepsTrackingLimitedAndIsLeftAlo
   std::filesystem::remove(path);
   std::filesystem::create_directory(path);
   expectOptOutHolds(path, "Is a directory");
+}
+
+TEST(AdvertisingIdentifierDamage, AHostLogSinkMayAskForTheIdentifierWhileTheDamageIsReported) {
+  testing::TempDir dir;
+  dir.write("advertising-identifier.json", "not json");
+  AdvertisingIdentifier ids(dir.path() + "/advertising-identifier.json");
+  std::vector<std::string> seen;
+  QvConfiguration::setLogSink([&](std::string_view line) { seen.push_back(std::string(line) + " | " + ids.uuidString()); });
+  const bool enabled = ids.isAdvertisingTrackingEnabled();
+  QvConfiguration::setLogSink(nullptr);
+  EXPECT_FALSE(enabled);
+  ASSERT_EQ(seen.size(), 1u);
+  EXPECT_NE(seen[0].find("| 00000000-0000-0000-0000-000000000000"), std::string::npos) << seen[0];
 }
 
 TEST(AdvertisingIdentifierDamage, ADataDirectoryThatIsAFileLimitsTrackingThroughUtils) {

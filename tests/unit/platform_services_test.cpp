@@ -111,6 +111,8 @@ TEST(Defaults, PersistsAtomicallyAndSurvivesACorruptFile) {
   EXPECT_TRUE(corrupt.set("k", 1));
   EXPECT_EQ(Defaults(path).object("k"), nlohmann::json(1));
   EXPECT_EQ(readFile(path + ".damaged"), "{ not json");
+  EXPECT_NE(corrupt.takeLoadWarning().value_or("").find("moved to " + path + ".damaged"), std::string::npos);
+  EXPECT_FALSE(corrupt.takeLoadWarning());
 
   // One that cannot be moved either (a directory in the way of the aside name) is left
   // alone: changes stay in memory.
