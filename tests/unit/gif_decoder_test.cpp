@@ -55,6 +55,19 @@ TEST(GifCompositing, CanvasStartsTransparentAndFramesAreClippedToIt) {
   EXPECT_EQ(d.frames[1]->pixelWidth(), 4);
 }
 
+// No conformance case animates transparency: one frame's flag must not carry over.
+TEST(GifCompositing, TransparencyOnlyWhenItsFlagIsSet) {
+  auto s = canvas(2, 1);
+  s.frames = {solidFrame(0, 0, 2, 1, 0), solidFrame(0, 0, 2, 1, 1), solidFrame(0, 0, 2, 1, 2)};
+  s.frames[1].transparentIndex = 1;            // all of frame 1 is see-through
+  s.frames[2].pixels = {2, 1};                 // index 1 is opaque green here: no flag
+  auto d = decode(writeGif(s));
+  ASSERT_EQ(d.frames.size(), 3u);
+  EXPECT_EQ(px(*d.frames[1], 0, 0), argb(kRed));
+  EXPECT_EQ(px(*d.frames[2], 0, 0), argb(kBlue));
+  EXPECT_EQ(px(*d.frames[2], 1, 0), argb(kGreen));
+}
+
 TEST(GifCompositing, DisposalClearsRestoresOrKeeps) {
   auto s = canvas(3, 1);
   s.frames = {solidFrame(0, 0, 3, 1, 0), solidFrame(1, 0, 5, 1, 1), solidFrame(0, 0, 1, 1, 2),

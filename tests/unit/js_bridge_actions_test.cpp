@@ -249,9 +249,10 @@ TEST_F(BridgeActionsTest, PageCloseDuringTheOpeningTransitionIsKeptUntilItEnds) 
 TEST_F(BridgeActionsTest, PageConfigSendsTheBooleanOrFalseAndAlwaysAnswers) {
   call("pageConfig", {{"link_new_window", true}});
   call("pageConfig", {{"link_new_window", "true"}});
+  call("pageConfig", {{"link_new_window", 1}});
   call("pageConfig");
-  EXPECT_EQ(events, (Strings{"config true", "config false", "config false"}));
-  EXPECT_EQ(scripts(), Strings(3, envelope("cb", 0, kEmpty)));
+  EXPECT_EQ(events, (Strings{"config true", "config false", "config false", "config false"}));
+  EXPECT_EQ(scripts(), Strings(4, envelope("cb", 0, kEmpty)));
 
   webView->clearRecords();
   bridge->setPageConfig({});

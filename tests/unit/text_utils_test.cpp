@@ -81,6 +81,7 @@ TEST(ShortestDouble, PlatformStyle) {
   EXPECT_EQ(shortestDoubleText(-122.4194), "-122.4194");
   EXPECT_EQ(shortestDoubleText(180.0), "180.0");
   EXPECT_EQ(shortestDoubleText(1e-05), "1e-05");
+  EXPECT_EQ(shortestDoubleText(-1.5e-07), "-1.5e-07");
   EXPECT_EQ(shortestDoubleText(0.0001), "0.0001");
   EXPECT_EQ(shortestDoubleText(1e-100), "1e-100");
   EXPECT_EQ(shortestDoubleText(1e16), "1e+16");
