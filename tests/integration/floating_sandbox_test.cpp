@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <future>
 
 #include "platform/main_queue.h"
 #include "platform/render/renderer.h"
@@ -22,7 +21,6 @@ namespace qvad {
 namespace {
 
 using nlohmann::json;
-using testing::SandboxProcess;
 
 constexpr double kWait = 20;  // seconds of real time; a loaded CI machine is slow
 
@@ -32,31 +30,23 @@ struct Seen {
 
 class FloatingSandboxTest : public testing::SandboxSuite<FloatingSandboxTest> {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(sandbox_->ok()) << sandbox_->error();
-    QvConfiguration::setApiBaseURL(sandbox_->baseURL());
-    QvConfiguration::setCAFile(sandbox_->caFile());
-  }
+  void SetUp() override { useSandbox(); }
   void TearDown() override {
     queue().runFor(1);
     Application::shared().setKeyWindow(nullptr);
-    QvConfiguration::setApiBaseURL("");
-    QvConfiguration::setCAFile("");
+    leaveSandbox();
   }
   static HeadlessMainQueue& queue() { return *HeadlessMainQueue::current(); }
 
   // One GET or POST to the sandbox, waited for on this thread.
   static HttpResponse fetch(const std::string& path, const char* method = "GET",
                             std::optional<std::string> body = std::nullopt) {
-    auto done = std::make_shared<std::promise<HttpResponse>>();
-    auto result = done->get_future();
     HttpRequest r;
     r.method = method;
     r.url = sandbox_->baseURL() + path;
     r.timeoutSeconds = kWait;
     r.body = std::move(body);
-    HttpSession::shared()->dataTask(std::move(r), [done](HttpResponse response) { done->set_value(std::move(response)); });
-    return result.get();
+    return testing::fetchAndWait(std::move(r), kWait + 5);
   }
   static json counts() {
     auto body = fetch("/_sandbox/counts").body.value_or("");
@@ -74,9 +64,7 @@ class FloatingSandboxTest : public testing::SandboxSuite<FloatingSandboxTest> {
   static void screenshot(const View& root, const char* name) {
     if (const char* dir = std::getenv("QVAD_SCREENSHOT_DIR")) renderViewToPng(root, std::string(dir) + "/" + name, 2);
   }
-
 };
-
 
 TEST_F(FloatingSandboxTest, BadgeShowsCountsOneImpressionOpensTheLandingPageCountsOneClickAndCloses) {
   auto host = std::make_shared<ViewController>();

@@ -9,7 +9,7 @@
 #include "qvad/qv_reward_video_ad.h"
 #include "sdk/qv_inter_active_ad_manager_internal.h"
 #include "support/recording_ad_delegates.h"
-#include "support/sandbox_process.h"
+#include "support/sandbox_suite.h"
 #include "support/web_container_fixture.h"
 
 // The toast the reward page asks for measures text with Pango, whose font
@@ -22,39 +22,25 @@ namespace {
 using Strings = std::vector<std::string>;
 constexpr double kWait = 20;  // seconds of real time; a loaded CI machine is slow
 
-class FullScreenAdsTest : public WebContainerTest {
+class FullScreenAdsTest : public SandboxSuite<FullScreenAdsTest, WebContainerTest> {
  protected:
-  static void SetUpTestSuite() { sandbox_ = new SandboxProcess(QVAD_SANDBOX_BIN); }
-  static void TearDownTestSuite() {
-    delete sandbox_;
-    sandbox_ = nullptr;
-  }
   void SetUp() override {
     WebContainerTest::SetUp();
-    ASSERT_TRUE(sandbox_->ok()) << sandbox_->error();
-    QvConfiguration::setApiBaseURL(sandbox_->baseURL());
-    QvConfiguration::setCAFile(sandbox_->caFile());
+    ASSERT_NO_FATAL_FAILURE(useSandbox());
     managerInternal::setCredentials("demo-app", "demo-secret");
   }
   void TearDown() override {
     managerInternal::setCredentials(std::nullopt, std::nullopt);
-    QvConfiguration::setApiBaseURL("");
-    QvConfiguration::setCAFile("");
+    leaveSandbox();
     WebContainerTest::TearDown();
   }
 
   /// The page as the sandbox serves it, fetched with the library's own session.
   static std::string fetch(const std::string& path) {
-    auto body = std::make_shared<std::optional<std::string>>();
-    auto done = std::make_shared<std::atomic<bool>>(false);
     HttpRequest req;
     req.url = sandbox_->baseURL() + path;
-    HttpSession::shared()->dataTask(req, [body, done](HttpResponse r) {
-      if (r.statusCode == 200) *body = r.body;
-      done->store(true);
-    });
-    queue().runUntil([&] { return done->load(); }, kWait);
-    return body->value_or("");
+    HttpResponse r = fetchAndWait(req, kWait);
+    return r.statusCode == 200 ? r.body.value_or("") : "";
   }
   void pagePosts(BaseWKWebViewController& c, const std::string& method, nlohmann::json params) {
     ASSERT_TRUE(page(c).postMessage("tavro", bridgeMessage(method, std::move(params))));
@@ -65,7 +51,6 @@ class FullScreenAdsTest : public WebContainerTest {
     return std::dynamic_pointer_cast<BaseWKWebViewController>(host->presentedViewController());
   }
 
-  static SandboxProcess* sandbox_;
   // Loads `ad` from the sandbox, shows it over the host and checks that the container
   // asked for the page at `pagePath`; the container, or nullptr after a failure.
   template <class Ad>
@@ -84,8 +69,6 @@ class FullScreenAdsTest : public WebContainerTest {
   }
   std::shared_ptr<Strings> calls = std::make_shared<Strings>();
 };
-
-SandboxProcess* FullScreenAdsTest::sandbox_ = nullptr;
 
 TEST_F(FullScreenAdsTest, RewardVideoFromLoadToClose) {
   auto delegate = recordingRewardDelegate(calls);

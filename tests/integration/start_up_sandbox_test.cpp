@@ -22,7 +22,6 @@ namespace {
 using nlohmann::json;
 using testing::CountingSession;
 using testing::LogCapture;
-using testing::SandboxProcess;
 
 constexpr double kWait = 20;  // seconds of real time; a loaded CI machine is slow
 
@@ -44,10 +43,7 @@ class SandboxTest : public testing::SandboxSuite<SandboxTest> {
 
  protected:
   void SetUp() override {
-    ASSERT_TRUE(sandbox_->ok()) << sandbox_->error();
-    QvConfiguration::setApiBaseURL(sandbox_->baseURL());
-    QvConfiguration::setCAFile(sandbox_->caFile());
-    ASSERT_TRUE(sandbox_->reset());
+    ASSERT_NO_FATAL_FAILURE(useSandbox());
     counting_ = std::make_shared<CountingSession>(HttpSession::shared());
     override_.emplace(HttpSession::slot(), counting_);
   }
@@ -55,8 +51,7 @@ class SandboxTest : public testing::SandboxSuite<SandboxTest> {
   void TearDown() override {
     MainQueue::main().runUntilIdle();
     override_.reset();
-    QvConfiguration::setApiBaseURL("");
-    QvConfiguration::setCAFile("");
+    leaveSandbox();
     QvConfiguration::setRequestTimeout(0);
   }
 
@@ -93,7 +88,6 @@ class SandboxTest : public testing::SandboxSuite<SandboxTest> {
   std::shared_ptr<CountingSession> counting_;
   std::optional<ScopedServiceOverride<HttpSession>> override_;
 };
-
 
 TEST_F(SandboxTest, StartSucceedsWithAValidSignatureAndKeepsTheSecretOutOfEveryTrace) {
   LogCapture console;

@@ -9,10 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdlib>
-#include <fstream>
-#include <future>
 #include <thread>
 
 #include "platform/http_session.h"
@@ -30,22 +27,8 @@ extern char** environ;
 namespace qvad {
 namespace {
 
-using nlohmann::json;
-using testing::SandboxProcess;
-
-constexpr auto kWait = std::chrono::seconds(30);  // real time; a loaded CI machine is slow
-
-// One task through the installed session, waited for.
-HttpResponse fetch(HttpRequest request) {
-  auto done = std::make_shared<std::promise<HttpResponse>>();
-  auto result = done->get_future();
-  HttpSession::shared()->dataTask(std::move(request), [done](HttpResponse r) { done->set_value(std::move(r)); });
-  if (result.wait_for(kWait) != std::future_status::ready) {
-    ADD_FAILURE() << "no completion";
-    return {};
-  }
-  return result.get();
-}
+// One task through the installed session, waited for (real time; a loaded CI machine is slow).
+HttpResponse fetch(HttpRequest request) { return testing::fetchAndWait(std::move(request), 30); }
 
 // Runs the main queue until start-up has answered.
 std::optional<QvError> startAndWait(const std::string& key, const std::string& secret, bool* answered) {
@@ -60,16 +43,10 @@ std::optional<QvError> startAndWait(const std::string& key, const std::string& s
 
 class TransportLimits : public testing::SandboxSuite<TransportLimits> {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(sandbox_->ok()) << sandbox_->error();
-    QvConfiguration::setApiBaseURL(sandbox_->baseURL());
-    QvConfiguration::setCAFile(sandbox_->caFile());
-    ASSERT_TRUE(sandbox_->reset());
-  }
+  void SetUp() override { useSandbox(); }
   void TearDown() override {
     HeadlessMainQueue::current()->runUntilIdle();
-    QvConfiguration::setApiBaseURL("");
-    QvConfiguration::setCAFile("");
+    leaveSandbox();
   }
 
   static HttpRequest get(double timeoutSeconds, std::size_t maxBodyBytes = kDefaultMaxBodyBytes) {
@@ -79,9 +56,7 @@ class TransportLimits : public testing::SandboxSuite<TransportLimits> {
     r.maxBodyBytes = maxBodyBytes;
     return r;
   }
-
 };
-
 
 TEST_F(TransportLimits, TheTimeOutCountsIdleTimeNotTheWholeTransfer) {
   const std::string body = R"({"code":0,"msg":"slow but steady"})";
@@ -209,9 +184,7 @@ class OneShotHttpServer {
 
 class Cleartext : public ::testing::Test {
  protected:
-  void TearDown() override {
-    HeadlessMainQueue::current()->runUntilIdle();
-  }
+  void TearDown() override { HeadlessMainQueue::current()->runUntilIdle(); }
 };
 
 TEST_F(Cleartext, LoopbackStaysAllowedForLocalDevelopment) {

@@ -96,6 +96,24 @@ GifWriterFrame solidFrame(int left, int top, int width, int height, std::uint8_t
   return f;
 }
 
+GifWriterSpec solidFrames(int side, int count) {
+  GifWriterSpec s;
+  s.width = s.height = side;
+  s.palette = {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF};
+  for (int i = 0; i < count; ++i) s.frames.push_back(solidFrame(0, 0, side, side, std::uint8_t(i % 4)));
+  return s;
+}
+
+std::string damageImageData(std::string gif, std::size_t index) {
+  std::size_t at = gif.find(',');
+  for (std::size_t i = 0; i < index && at != std::string::npos; ++i) at = gif.find(',', at + 1);
+  if (at == std::string::npos) std::abort();
+  // After the image descriptor (10 bytes) and the LZW code size byte.
+  const std::size_t block = at + 10 + 1;
+  for (std::size_t i = block + 1; i < block + 1 + std::uint8_t(gif[block]); ++i) gif[i] = char(0xFF);
+  return gif;
+}
+
 std::string makeBadgeGif(int side, int frames, int delayCs) {
   GifWriterSpec spec;
   spec.width = spec.height = side;

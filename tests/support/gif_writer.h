@@ -33,6 +33,15 @@ std::string writeGif(const GifWriterSpec& spec);
 /// A frame covering (left, top, width, height) filled with one colour index.
 GifWriterFrame solidFrame(int left, int top, int width, int height, std::uint8_t index, int delayCs = 10);
 
+/// `count` full-canvas frames of `side` x `side` pixels, frame i in colour i % 4 of a
+/// red, green, blue, white global table.
+GifWriterSpec solidFrames(int side, int count);
+
+/// `gif` with the first data block of image `index` (0: the first) overwritten by codes
+/// past the LZW table's end, so that image cannot be decompressed. Images are found by
+/// their separator byte: keep 0x2C out of the tables.
+std::string damageImageData(std::string gif, std::size_t index);
+
 /// An animated badge: `frames` full-canvas frames of `side` x `side` pixels whose
 /// content moves, each with `delayCs`; about the detail of a real ad badge.
 std::string makeBadgeGif(int side, int frames, int delayCs = 4);

@@ -16,6 +16,8 @@
 #include <future>
 #include <sstream>
 
+#include <gtest/gtest.h>
+
 #include "qvad/configuration.h"
 
 extern char** environ;
@@ -144,6 +146,17 @@ void CountingSession::dataTask(HttpRequest request, HttpCompletion completion) {
     completion(std::move(r));
     finished->fetch_add(1);
   });
+}
+
+HttpResponse fetchAndWait(HttpRequest request, double seconds) {
+  auto done = std::make_shared<std::promise<HttpResponse>>();
+  auto result = done->get_future();
+  HttpSession::shared()->dataTask(std::move(request), [done](HttpResponse r) { done->set_value(std::move(r)); });
+  if (result.wait_for(std::chrono::duration<double>(seconds)) != std::future_status::ready) {
+    ADD_FAILURE() << "no completion within " << seconds << " s";
+    return {};
+  }
+  return result.get();
 }
 
 int unusedLoopbackPort() {

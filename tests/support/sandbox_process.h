@@ -60,6 +60,10 @@ class CountingSession final : public HttpSession {
   std::shared_ptr<HttpSession> inner_;
 };
 
+/// One task through the installed session, waited for on this thread for at most
+/// `seconds` of real time; without a completion by then, a test failure and an empty reply.
+HttpResponse fetchAndWait(HttpRequest request, double seconds);
+
 /// Free TCP port on 127.0.0.1 with nobody listening (bound, then released).
 int unusedLoopbackPort();
 

@@ -4,7 +4,6 @@
 
 #include <atomic>
 
-#include "platform/fatal.h"
 #include "platform/main_queue.h"
 
 namespace qvad {
@@ -40,11 +39,6 @@ TEST(DispatchGroup, EmptyGroupNotifiesOnNextTurnAndStrayLeaveIsIgnored) {
   EXPECT_EQ(calls, 0);  // posted, never inline
   q->runUntilIdle();
   EXPECT_EQ(calls, 1);
-}
-
-TEST(FatalError, StopsTheProcessWithItsMessage) {
-  GTEST_FLAG_SET(death_test_style, "threadsafe");
-  EXPECT_DEATH(fatalError("a programming error"), "Fatal error: a programming error");
 }
 
 }  // namespace

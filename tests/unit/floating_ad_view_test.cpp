@@ -78,8 +78,6 @@ TEST_F(FloatingAdViewTest, DefaultPositionSitsNearTheBottomRightCorner) {
   EXPECT_NEAR(f.y(), 610.8, 1e-9);
   EXPECT_EQ(f.size, (Size{100, 120}));
   EXPECT_NEAR(badge->origin()->y, 630.8, 1e-9);
-  EXPECT_EQ(badge->gifView()->frame(), Rect(0, 20, 100, 100));
-  EXPECT_EQ(badge->closeButton()->frame(), Rect(80, 0, 15, 15));
   EXPECT_TRUE(badge->closeButton()->image()) << "the ic_close artwork";
 }
 

@@ -55,6 +55,7 @@ TEST(GifCompositing, CanvasStartsTransparentAndFramesAreClippedToIt) {
   EXPECT_EQ(d.frames[1]->pixelWidth(), 4);
 }
 
+// No conformance case animates transparency: one frame's flag must not carry over.
 TEST(GifCompositing, TransparencyOnlyWhenItsFlagIsSet) {
   auto s = canvas(2, 1);
   s.frames = {solidFrame(0, 0, 2, 1, 0), solidFrame(0, 0, 2, 1, 1), solidFrame(0, 0, 2, 1, 2)};
@@ -150,9 +151,7 @@ TEST(GifScan, DelaysAndTheirControlBlocks) {
 }
 
 TEST(GifScan, TruncatedAndDamagedFiles) {
-  auto s = canvas(8, 8);
-  for (int i = 0; i < 3; ++i) s.frames.push_back(solidFrame(0, 0, 8, 8, std::uint8_t(i)));
-  const std::string whole = writeGif(s);
+  const std::string whole = writeGif(testing::solidFrames(8, 3));
   std::string error;
   // No trailer: every image is still there.
   auto noTrailer = scanGif(whole.substr(0, whole.size() - 1), &error);
@@ -172,25 +171,14 @@ TEST(GifScan, TruncatedAndDamagedFiles) {
 }
 
 TEST(GifScan, DamagedImageDataEndsTheSequenceAtThatFrame) {
-  auto s = canvas(8, 8);
-  for (int i = 0; i < 3; ++i) s.frames.push_back(solidFrame(0, 0, 8, 8, std::uint8_t(i)));
-  std::string bytes = writeGif(s);
-  // The second image's first data block: after its descriptor (10 bytes) and the LZW
-  // code size byte. Codes past the table's end make the data undecodable.
-  std::size_t second = bytes.find(',', bytes.find(',') + 1);
-  ASSERT_NE(second, std::string::npos);
-  std::size_t block = second + 10 + 1;
-  for (std::size_t i = block + 1; i < block + 1 + std::uint8_t(bytes[block]); ++i) bytes[i] = char(0xFF);
-  auto d = decode(bytes);
+  auto d = decode(testing::damageImageData(writeGif(testing::solidFrames(8, 3)), 1));
   EXPECT_EQ(d.info.frames.size(), 3u);  // the scan does not decompress
   EXPECT_EQ(d.decodedFrames, 1u);
   EXPECT_FALSE(d.error.empty());
 }
 
 TEST(GifScan, LimitsMakeAFileUndecodable) {
-  auto s = canvas(64, 64);
-  for (int i = 0; i < 4; ++i) s.frames.push_back(solidFrame(0, 0, 64, 64, 0));
-  const std::string bytes = writeGif(s);
+  const std::string bytes = writeGif(testing::solidFrames(64, 4));
   std::string error;
   GifLimits limits;
   limits.maxCanvasPixels = 64 * 63;

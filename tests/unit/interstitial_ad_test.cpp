@@ -52,7 +52,6 @@ TEST_F(InterstitialAdTest, LoadsWithAnEmptyPlacementAndMapsItsOwnEvents) {
 
 TEST_F(InterstitialAdTest, PlacementAndFailures) {
   ad->setPlacementId("interstitial-1");
-  EXPECT_EQ(ad->placementId(), "interstitial-1");
   ad->loadAD();
   EXPECT_EQ((*parseParams(session->requests().at(0).url))["placementId"], "interstitial-1");
   session->replyBody(R"({"code":4003,"msg":"bad signature"})");

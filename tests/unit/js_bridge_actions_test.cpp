@@ -386,28 +386,5 @@ TEST_F(BridgeActionsTest, ReleasedBridgeRemovesItsChannelAndIsNotKeptAlive) {
   EXPECT_EQ(proxy->scriptDelegate(), nullptr);
 }
 
-TEST(ScriptedWebView, KeepsABackListAndTellsObservers) {
-  auto webView = std::make_shared<ScriptedWebView>(Rect{}, WebViewConfiguration{});
-  Strings seen;
-  auto id = webView->addObserver(WebViewProperty::estimatedProgress, [&](WebView& w, WebViewProperty) {
-    seen.push_back(std::to_string(w.estimatedProgress()));
-  });
-  NavigationId first = webView->load("https://a.test/");
-  EXPECT_EQ(webView->loadCalls().back().request.url, "https://a.test/");
-  webView->deliverLoad(first, "https://a.test/", "A");
-  webView->deliverLoad(webView->nextNavigationId(), "https://a.test/2");
-  EXPECT_TRUE(webView->canGoBack());
-  EXPECT_NE(webView->goBack(), 0u);
-  EXPECT_EQ(webView->url(), "https://a.test/");
-  EXPECT_FALSE(webView->canGoBack());
-  EXPECT_TRUE(webView->canGoForward());
-  EXPECT_EQ(webView->goBack(), 0u);
-  webView->removeObserver(id);
-  webView->setEstimatedProgress(0.5);
-  EXPECT_EQ(seen, (Strings{"1.000000", "1.000000"}));
-  EXPECT_EQ(webView->title(), "A");
-  EXPECT_FALSE(webView->isLoading());
-}
-
 }  // namespace
 }  // namespace qvad

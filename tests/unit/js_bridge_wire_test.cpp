@@ -18,16 +18,6 @@ using nlohmann::json;
 
 std::shared_ptr<JSMessageModel> decode(const std::string& text) { return JSMessageModel::decodeText(text); }
 
-TEST(JSMessageModel, MissingMembersKeepTheDefaults) {
-  auto m = decode("{}");
-  ASSERT_TRUE(m);
-  EXPECT_EQ(m->handle, "tavro");
-  EXPECT_EQ(m->action, std::nullopt);
-  EXPECT_EQ(m->method, nullptr);
-  EXPECT_EQ(m->callbackFunction, "window.callbackDispatcher");
-  EXPECT_EQ(m->replyTarget(), std::nullopt);
-}
-
 TEST(JSMessageModel, MembersAreReadByTheirJSONType) {
   auto m = decode(R"({"handle":"h","action":"a","callbackFunction":"f",
       "method":{"method":"toast","params":{"text":"hi"},"callback":"cb"},"extra":1})");
@@ -99,15 +89,6 @@ class BridgeWireTest : public ::testing::Test {
   std::shared_ptr<ScriptedWebView> webView;
   std::shared_ptr<WKJSBridge> bridge;
 };
-
-TEST_F(BridgeWireTest, BindingMakesTheBridgeBothDelegatesOfTheWebView) {
-  EXPECT_EQ(webView->navigationDelegate().get(), static_cast<NavigationDelegate*>(bridge.get()));
-  EXPECT_EQ(webView->uiDelegate().get(), static_cast<WebUIDelegate*>(bridge.get()));
-  EXPECT_EQ(bridge->webView(), webView);
-  EXPECT_EQ(bridge->eventDispatcher(), "window.eventDispatcher");
-  EXPECT_EQ(bridge->openNotifyCallBackStr(), "");
-  ASSERT_TRUE(bridge->jsModel());
-}
 
 TEST_F(BridgeWireTest, MessagesRouteByGroupAndAction) {
   std::vector<std::string> seen;

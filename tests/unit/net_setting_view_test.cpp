@@ -1,8 +1,6 @@
 // The network error view and the operations that add and remove it.
 #include <gtest/gtest.h>
 
-#include "platform/resources.h"
-#include "platform/toolkit/image_view.h"
 #include "support/toolkit_fixture.h"
 #include "ui/net_setting_view.h"
 
@@ -28,22 +26,6 @@ class NetSettingViewTest : public testing::ToolkitTest {
   std::shared_ptr<ErrorHostController> vc;
   std::shared_ptr<Window> window;
 };
-
-TEST_F(NetSettingViewTest, ContentIsPlacedByTheScreenSize) {
-  auto v = NetSettingView::create(Rect{0, 0, 100, 100});
-  ASSERT_EQ(v->subviews().size(), 3u);
-  auto picture = std::dynamic_pointer_cast<ImageView>(v->subviews()[0]);
-  auto reload = std::dynamic_pointer_cast<Button>(v->subviews()[1]);
-  ASSERT_TRUE(picture && reload);
-  EXPECT_EQ(picture->frame(), Rect(105, 273.5, 165, 165));
-  EXPECT_EQ(reload->frame(), Rect(159, 488.5, 57, 57));
-  EXPECT_EQ(v->backBtn->frame(), Rect(0, 44, 44, 44));
-  EXPECT_TRUE(v->backBtn->isHidden());
-  EXPECT_FALSE(v->backgroundColor().has_value());  // the page stays visible around it
-  EXPECT_EQ(picture->image(), Resources::image("ic_network_error"));
-  EXPECT_EQ(reload->image(), Resources::image("ic_reload"));
-  EXPECT_EQ(v->backBtn->image(), Resources::image("ic_back"));
-}
 
 TEST_F(NetSettingViewTest, SecondFailureReplacesTheFirstErrorView) {
   vc->addNetSettingView(std::nullopt, nullptr, false, nullptr, nullptr);

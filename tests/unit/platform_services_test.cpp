@@ -12,6 +12,7 @@
 #include "platform/main_queue.h"
 #include "platform/notification_center.h"
 #include "platform/url_cache.h"
+#include "support/scoped_env.h"
 #include "support/temp_dir.h"
 
 namespace qvad {
@@ -131,29 +132,12 @@ TEST(Defaults, PersistsAtomicallyAndSurvivesACorruptFile) {
 }
 
 TEST(Defaults, PreferredLanguagesFromLocale) {
-  struct Env {
-    const char* name;
-    std::string saved;
-    bool had;
-  } vars[] = {{"LANGUAGE", "", false}, {"LC_ALL", "", false}, {"LC_MESSAGES", "", false}, {"LANG", "", false}};
-  for (auto& v : vars) {
-    const char* cur = getenv(v.name);
-    v.had = cur != nullptr;
-    if (cur) v.saved = cur;
-    unsetenv(v.name);
-  }
-  setenv("LANG", "zh_CN.UTF-8", 1);
+  testing::ScopedEnv env(testing::ScopedEnv::locale("zh_CN.UTF-8"));
   EXPECT_EQ(Defaults::preferredLanguagesFromEnvironment(), nlohmann::json({"zh-CN"}));
   setenv("LANGUAGE", "sr_RS@latin:en", 1);
   EXPECT_EQ(Defaults::preferredLanguagesFromEnvironment(), nlohmann::json({"sr-RS", "en", "zh-CN"}));
   setenv("LC_ALL", "C", 1);
   EXPECT_EQ(Defaults::preferredLanguagesFromEnvironment(), nlohmann::json::array()) << "C locale: no language";
-  for (auto& v : vars) {
-    if (v.had)
-      setenv(v.name, v.saved.c_str(), 1);
-    else
-      unsetenv(v.name);
-  }
 }
 
 TEST(AdvertisingIdentifier, PersistedUpperCaseAndReset) {

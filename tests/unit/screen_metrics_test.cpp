@@ -10,15 +10,10 @@
 namespace qvad {
 namespace {
 
-TEST(IsXScreen, TallPhonesUprightOrSidewaysAreNotched) {
+TEST(IsXScreen, TallPhonesUprightOrSidewaysAreNotchedTabletsNever) {
   EXPECT_TRUE(isXScreenFor(375, 812, UserInterfaceIdiom::phone));
   EXPECT_TRUE(isXScreenFor(812, 375, UserInterfaceIdiom::phone));
-  EXPECT_TRUE(isXScreenFor(414, 896, UserInterfaceIdiom::phone));
   EXPECT_FALSE(isXScreenFor(375, 667, UserInterfaceIdiom::phone));
-  EXPECT_FALSE(isXScreenFor(667, 375, UserInterfaceIdiom::phone));
-}
-
-TEST(IsXScreen, TabletsNeverCountEvenWithTheRatio) {
   EXPECT_FALSE(isXScreenFor(375, 812, UserInterfaceIdiom::pad));
   EXPECT_TRUE(isXScreenFor(375, 812, UserInterfaceIdiom::unspecified));
 }

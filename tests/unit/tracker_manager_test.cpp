@@ -177,19 +177,6 @@ TEST_F(TrackerManagerTest, RetryWindowEndsThreeHoursAfterTheFirstFailure) {
   }
 }
 
-TEST_F(TrackerManagerTest, AnOutageReportsEachImpressionOnceOnRecovery) {
-  for (int i = 0; i < 200; ++i) failAt(i % 2 ? kA : kB, kT + i);
-  EXPECT_EQ(tracker->failUrls().size(), 2u);
-  const std::size_t before = session->requests().size();
-  tracker->logTracker({kC});
-  answer(kC, 200);
-  answer(kA, 200);
-  answer(kB, 200);
-  EXPECT_EQ(session->requests().size(), before + 3);
-  EXPECT_EQ(session->pending(), 0u);
-  EXPECT_TRUE(tracker->failUrlsDict().empty());
-}
-
 TEST_F(TrackerManagerTest, CompletionsAfterTheTrackerIsGoneDoNothing) {
   tracker->logTracker({kA});
   tracker.reset();

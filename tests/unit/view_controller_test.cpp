@@ -13,7 +13,11 @@ namespace {
 
 using testing::TrackedController;
 
-class ViewControllerTest : public testing::ToolkitTest {};
+class ViewControllerTest : public testing::ToolkitTest {
+ protected:
+  std::shared_ptr<ViewController> root = std::make_shared<ViewController>();
+  std::shared_ptr<Window> window = makeKeyWindow(root);
+};
 
 bool contains(const View& parent, const std::shared_ptr<View>& child) {
   for (const auto& s : parent.subviews()) {
@@ -33,8 +37,6 @@ TEST_F(ViewControllerTest, ViewLoadsOnceOnFirstAccessAndKnowsItsController) {
 }
 
 TEST_F(ViewControllerTest, AnimatedPresentationTakesTransitionTimeThenCompletes) {
-  auto root = std::make_shared<ViewController>();
-  auto window = makeKeyWindow(root);
   auto shown = std::make_shared<ViewController>();
   bool done = false;
   root->present(shown, true, [&] { done = true; });
@@ -55,8 +57,6 @@ TEST_F(ViewControllerTest, AnimatedPresentationTakesTransitionTimeThenCompletes)
 }
 
 TEST_F(ViewControllerTest, CustomPresentationLeavesPresentingViewBeneath) {
-  auto root = std::make_shared<ViewController>();
-  auto window = makeKeyWindow(root);
   auto overlay = std::make_shared<ViewController>();
   overlay->setModalPresentationStyle(ModalPresentationStyle::custom);
   root->present(overlay, false);
@@ -67,8 +67,6 @@ TEST_F(ViewControllerTest, CustomPresentationLeavesPresentingViewBeneath) {
 }
 
 TEST_F(ViewControllerTest, DismissedUnreferencedControllerIsDestroyedAfterCompletion) {
-  auto root = std::make_shared<ViewController>();
-  auto window = makeKeyWindow(root);
   bool destroyed = false;
   std::weak_ptr<ViewController> weak;
   std::weak_ptr<View> weakView;
@@ -98,8 +96,6 @@ TEST_F(ViewControllerTest, DismissedUnreferencedControllerIsDestroyedAfterComple
 }
 
 TEST_F(ViewControllerTest, DismissingTakesControllersPresentedAboveWithIt) {
-  auto root = std::make_shared<ViewController>();
-  auto window = makeKeyWindow(root);
   bool firstGone = false, secondGone = false;
   std::weak_ptr<ViewController> first, second;
   {
@@ -121,8 +117,6 @@ TEST_F(ViewControllerTest, DismissingTakesControllersPresentedAboveWithIt) {
 
 TEST_F(ViewControllerTest, PresentingDuringATransitionOrOverAPresentationIsRefused) {
   testing::LogCapture log;
-  auto root = std::make_shared<ViewController>();
-  auto window = makeKeyWindow(root);
   auto a = std::make_shared<ViewController>();
   auto b = std::make_shared<ViewController>();
   bool bDone = false;
@@ -142,8 +136,6 @@ TEST_F(ViewControllerTest, PresentingDuringATransitionOrOverAPresentationIsRefus
 }
 
 TEST_F(ViewControllerTest, WorkWaitingForTransitionsRunsAfterTheLastOneEnds) {
-  auto root = std::make_shared<ViewController>();
-  auto window = makeKeyWindow(root);
   std::vector<std::string> order;
   root->whenTransitionsEnd([&] { order.push_back("idle"); });
   EXPECT_TRUE(order.empty());  // on a later turn, never inside the call
@@ -180,7 +172,7 @@ TEST_F(ViewControllerTest, DismissWithNothingToDismissDoesNothing) {
 TEST_F(ViewControllerTest, ChildOfNavigationStackPresentsThroughItsContainer) {
   auto top = std::make_shared<ViewController>();
   auto nav = NavigationController::make(top);
-  auto window = makeKeyWindow(nav);
+  window->setRootViewController(nav);
   auto shown = std::make_shared<ViewController>();
   top->present(shown, false);
   runUntilIdle();
@@ -191,9 +183,9 @@ TEST_F(ViewControllerTest, ChildOfNavigationStackPresentsThroughItsContainer) {
 }
 
 TEST_F(ViewControllerTest, AnimatedPopKeepsLeavingViewUntilDoneThenReleases) {
-  auto root = std::make_shared<ViewController>();
-  auto nav = NavigationController::make(root);
-  auto window = makeKeyWindow(nav);
+  auto first = std::make_shared<ViewController>();
+  auto nav = NavigationController::make(first);
+  window->setRootViewController(nav);
   bool destroyed = false;
   std::weak_ptr<View> leavingView;
   {
@@ -203,7 +195,7 @@ TEST_F(ViewControllerTest, AnimatedPopKeepsLeavingViewUntilDoneThenReleases) {
     EXPECT_EQ(nav->topViewController(), pushed);
   }
   EXPECT_NE(nav->popViewController(true), nullptr);
-  EXPECT_EQ(nav->topViewController(), root);
+  EXPECT_EQ(nav->topViewController(), first);
   EXPECT_FALSE(destroyed);
   EXPECT_EQ(nav->view()->subviews().back(), leavingView.lock());
   runFor(kTransitionDuration + 0.01);
@@ -237,8 +229,6 @@ TEST_F(ViewControllerTest, TabBarSelectsFirstTabAndNoneWhenEmptyOrOutOfRange) {
 }
 
 TEST_F(ViewControllerTest, AlertActionDismissesThenRunsHandlerWithTextFields) {
-  auto root = std::make_shared<ViewController>();
-  auto window = makeKeyWindow(root);
   auto alert = std::make_shared<AlertController>("Title", "Message");
   std::string answer;
   std::vector<std::string> order;

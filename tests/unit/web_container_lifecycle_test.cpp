@@ -7,7 +7,6 @@
 #include "platform/url_cache.h"
 #include "ui/net_setting_view.h"
 #include "ui/screen_metrics.h"
-#include "web/qv_reward_video_web_view_controller.h"
 #include "support/web_container_fixture.h"
 
 namespace qvad::testing {
@@ -55,11 +54,10 @@ TEST_F(WebContainerTest, EntryPointsReadPageOptionsOnlyFromContainerURLs) {
 TEST_F(WebContainerTest, ChromeFollowsTheOptionsOnTheHeadlessScreen) {
   auto c = show("tavro://webview?url=https://ads.example/&page_titlebar=0&page_progressbar=0");
   ASSERT_TRUE(c);
-  const double bar = kStatusBarHeight();
-  EXPECT_EQ(c->navigationBarView->frame(), Rect(0, 0, kScreenWidth(), bar + 44));
+  const double top = kStatusBarHeight() + 44;
+  EXPECT_EQ(c->webView->frame(), Rect(0, top, kScreenWidth(), kScreenHeight() - top));
   EXPECT_TRUE(c->navigationBarView->clipsToBounds());
   EXPECT_TRUE(c->buttonStripView->isHidden());
-  EXPECT_EQ(c->webView->frame(), Rect(0, bar + 44, kScreenWidth(), kScreenHeight() - bar - 44));
   EXPECT_EQ(c->progressView->frame(), Rect());
   EXPECT_TRUE(c->closeBtn->isHidden());
   EXPECT_FALSE(c->backBtn->isHidden());
@@ -225,19 +223,6 @@ TEST_F(WebContainerTest, ApplicationNoticesReachThePage) {
   EXPECT_EQ(c->impTimes, 2);
 }
 
-TEST_F(WebContainerTest, PageMessagesReachTheBridgeAndItsEvents) {
-  LogCapture log;
-  auto c = show("https://ads.example/");
-  auto& p = page(*c);
-  EXPECT_TRUE(p.postMessage("tavro", bridgeMessage("adCallBack", {{"action", "adDidShow"}})));
-  EXPECT_TRUE(p.postMessage("tavro", bridgeMessage("pageConfig", {{"link_new_window", true}})));
-  EXPECT_TRUE(p.postMessage("tavro", "not json"));
-  runUntilIdle();
-  EXPECT_EQ(*events, Strings{"adDidShow"});
-  EXPECT_TRUE(c->linkNewWindow);
-  EXPECT_TRUE(log.contains("tavro"));
-}
-
 TEST_F(WebContainerTest, TeardownRunsOnceAndLeavesTheCacheSettings) {
   LogCapture log;
   {
@@ -261,20 +246,6 @@ TEST_F(WebContainerTest, TeardownRunsOnceAndLeavesTheCacheSettings) {
         return v && *v == 0;
       },
       10));
-}
-
-TEST_F(WebContainerTest, RewardVideoContainerIsTheBaseUnderItsOwnName) {
-  LogCapture log;
-  {
-    auto c = std::make_shared<QvRewardVideoWebViewController>();
-    c->url = "https://ads.example/";
-    host->present(c, false);
-    runFor(1);
-    EXPECT_EQ(lastLoadedURL(*c), "https://ads.example/");
-    c->dismiss(false);
-  }
-  runFor(1);
-  EXPECT_EQ(countLines(log, "---------deinit:qvad.QvRewardVideoWebViewController---------"), 1);
 }
 
 }  // namespace

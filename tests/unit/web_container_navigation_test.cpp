@@ -71,15 +71,6 @@ TEST_F(WebContainerNavigationTest, StoreLinksOpenTheSheetWhichClosesThroughItsDe
   EXPECT_TRUE(events->empty());
 }
 
-TEST_F(WebContainerNavigationTest, StoreLinksWithoutAnIdFallThrough) {
-  auto c = shownPage();
-  EXPECT_EQ(decide(*c, ScriptedWebView::linkAction("https://apps.apple.com/app/grid5")), NavigationActionPolicy::allow);
-  EXPECT_EQ(decide(*c, ScriptedWebView::linkAction("https://apps.apple.com/app/id5?action=write-review")),
-            NavigationActionPolicy::allow);
-  EXPECT_FALSE(c->appStoreVC);
-  EXPECT_TRUE(Application::shared().openedURLs().empty());
-}
-
 TEST_F(WebContainerNavigationTest, OtherSchemesAreHandedToTheSystem) {
   auto c = shownPage();
   EXPECT_EQ(decide(*c, ScriptedWebView::linkAction("mailto:a@b.example")), NavigationActionPolicy::cancel);
@@ -97,7 +88,6 @@ TEST_F(WebContainerNavigationTest, LinksGoToTheBrowserOnlyWhenThePageAsked) {
   runUntilIdle();
   ASSERT_TRUE(c->linkNewWindow);
   EXPECT_EQ(decide(*c, other("https://ads.example/redirect")), NavigationActionPolicy::allow);
-  EXPECT_EQ(decide(*c, ScriptedWebView::linkAction("about:srcdoc")), NavigationActionPolicy::allow);
   EXPECT_EQ(decide(*c, ScriptedWebView::linkAction("https://ads.example/next")), NavigationActionPolicy::cancel);
   runFor(1);
   auto browser = OpenSFVCManager::shared().safariViewController();

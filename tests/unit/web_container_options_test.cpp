@@ -13,24 +13,14 @@ TEST(WebContainerOptions, OnlyTheExactPrefixIsAContainerURL) {
   EXPECT_EQ(parseContainerURL("tavro://webview?"), WebContainerOptions{});
 }
 
-TEST(WebContainerOptions, EncodedPageAddressAndHiddenTitleBar) {
-  auto o = parseContainerURL("tavro://webview?url=https%3A%2F%2Fads.example%2Fp%3Fa%3D1%26b%3D2&page_titlebar=0");
-  ASSERT_TRUE(o);
-  EXPECT_EQ(o->url, "https://ads.example/p?a=1&b=2");
-  EXPECT_FALSE(o->showTitleBar);
-  EXPECT_FALSE(o->fullscreen);
-  EXPECT_TRUE(o->showProgressBar);
-  EXPECT_TRUE(o->showStatusBar);
-  EXPECT_FALSE(o->pageStatusBarLight);
-}
-
 // Values are decoded twice with "+" read as a space, so a plus sign arrives only
-// encoded twice.
+// encoded twice; an encoded "&" stays inside its value.
 TEST(WebContainerOptions, EveryOptionReadAsAnInteger) {
   auto o = parseContainerURL(
-      "tavro://webview?url=https://a.example&page_fullscreen=1&page_titlebar=2&page_statusbar_light=%252B7"
-      "&page_statebar=0&page_progressbar=-1");
+      "tavro://webview?url=https%3A%2F%2Fa.example%2Fp%3Fa%3D1%26b%3D2&page_fullscreen=1&page_titlebar=2"
+      "&page_statusbar_light=%252B7&page_statebar=0&page_progressbar=-1");
   ASSERT_TRUE(o);
+  EXPECT_EQ(o->url, "https://a.example/p?a=1&b=2");
   EXPECT_TRUE(o->fullscreen);
   EXPECT_TRUE(o->showTitleBar);
   EXPECT_TRUE(o->pageStatusBarLight);
