@@ -150,13 +150,13 @@ function rate() { post("alert", {title: "Rate us?", message: "Now?", button1: "L
   EXPECT_EQ(findWebView(window), view);
 }
 
-// A store link shows the store sheet; once the page asked for links in a new window, a
+// A store link a person clicks shows the store sheet; once the page asked for links in a new window, a
 // link opens the in-app browser, on the engine, and its button closes it.
 TEST_F(ContainerPathsTest, LinksOpenTheStoreSheetAndTheInAppBrowser) {
   LoopbackPages pages;
   pages.add("/links", htmlPage("links", R"js(
 window.configured = () => document.getElementById("landing").click();
-)js", R"(<a id="store" href="itms-apps://apps.apple.com/app/qvad/id375380948">store</a>
+)js", R"(<a id="store" style="display:block;height:100px" href="itms-apps://apps.apple.com/app/qvad/id375380948">store</a>
 <a id="landing" href="/landing">landing</a>)"));
   pages.add("/landing", "<!doctype html><title>landing</title>landing");
 
@@ -164,7 +164,9 @@ window.configured = () => document.getElementById("landing").click();
   ASSERT_NE(container, nullptr);
   ASSERT_TRUE(runUntil([&] { return loaded(*container, pages.url("/links")); }));
 
-  container->webView->evaluateJavaScript("document.getElementById('store').click()");
+  // A person clicks the link at the top of the page.
+  const Point pageOrigin = container->webView->convertToWindow(Point{0, 0});
+  personClick(*desktop, static_cast<int>(pageOrigin.x) + 40, static_cast<int>(pageOrigin.y) + 50);
   ASSERT_TRUE(runUntil([&] {
     auto sheet = std::dynamic_pointer_cast<StoreSheetController>(container->presentedViewController());
     return sheet && sheet->productIdentifier() && !container->transitionInProgress();

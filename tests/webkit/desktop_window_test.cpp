@@ -24,6 +24,7 @@ namespace qvad {
 namespace {
 
 using test::click;
+using test::personClick;
 using test::pointer;
 
 // Runs the GLib main context (GTK, the engine and the library's main queue) until `done`
@@ -54,7 +55,8 @@ std::array<int, 3> shotPixel(DesktopWindow& w, int x, int y) {
   return rgb;
 }
 
-// A page shown by a plain green widget, as the engine's view shows its page.
+// A page shown by a plain green widget, as the engine's view shows its page; it counts the
+// presses that reach it.
 class GreenPage : public ScriptedWebView, public NativeWidgetView {
  public:
   explicit GreenPage(Rect frame) : ScriptedWebView(frame, {}) {
@@ -65,7 +67,13 @@ class GreenPage : public ScriptedWebView, public NativeWidgetView {
                        cairo_paint(cr);
                        return TRUE;
                      }), nullptr);
+    gtk_widget_add_events(widget_, GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK);  // as a page selects
+    g_signal_connect(widget_, "button-press-event", G_CALLBACK(+[](GtkWidget*, GdkEvent*, gpointer self) {
+                       ++static_cast<GreenPage*>(self)->presses;
+                       return TRUE;
+                     }), this);
   }
+  int presses = 0;
   ~GreenPage() override { g_object_unref(widget_); }
   GtkWidget* nativeWidget() override { return widget_; }
 
@@ -183,6 +191,16 @@ TEST_F(DesktopWindowTest, PageWidgetSitsBetweenLayersAndLeavesWithItsView) {
   bool taken = false;  // clicks on the page go to the page, not to the tree
   root->view()->addTapHandler([&] { taken = true; });
   click(desktop, 20, 120);
+  EXPECT_FALSE(taken);
+
+  // A person's clicks, as the display server delivers them, go through the layer above
+  // the page to the page, and to the tree where a view is drawn over it.
+  bool toastTapped = false;
+  toast->addTapHandler([&] { toastTapped = true; });
+  personClick(desktop, 160, 120);
+  ASSERT_TRUE(pump([&] { return toastTapped; }));
+  personClick(desktop, 20, 120);
+  ASSERT_TRUE(pump([&] { return page->presses == 1; }));
   EXPECT_FALSE(taken);
 
   page->setFrame({0, 1000, 320, 160});  // out of the window: no widget, and what

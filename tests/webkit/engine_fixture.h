@@ -47,6 +47,11 @@ inline void click(DesktopWindow& w, double x, double y) {
   pointer(w, GDK_BUTTON_RELEASE, x, y);
 }
 
+/// A person's click at a point of the window's content: the display server moves its
+/// pointer there and presses (XTest), so the events find their way through the windows
+/// as a real mouse's do, rather than being handed to the top-level window.
+void personClick(DesktopWindow& w, int x, int y);  // display_input.cpp (X headers kept apart)
+
 /// A click at the middle of `view` as the window shows it.
 inline void clickOn(DesktopWindow& w, const View& view) {
   const Rect b = view.bounds();

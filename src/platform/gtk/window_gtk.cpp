@@ -185,8 +185,12 @@ struct DesktopWindow::Impl final : RenderSink {
     GtkWidget* area = gtk_drawing_area_new();
     g_object_set_data(G_OBJECT(area), kLayerKey, GSIZE_TO_POINTER(areas.size()));
     g_signal_connect(area, "draw", G_CALLBACK(&Impl::onDraw), this);
+    // Clicks go through the upper layers to a page beneath; the window's capture decides
+    // who gets them. The overlay passes them through its own window around the layer, and
+    // the layer has no window of its own, which would take them (and hand them up to the
+    // top-level window, never to the page).
+    gtk_widget_set_has_window(area, FALSE);
     gtk_overlay_add_overlay(GTK_OVERLAY(overlay), area);
-    // Clicks go through the upper layers; the window's capture decides who gets them.
     gtk_overlay_set_overlay_pass_through(GTK_OVERLAY(overlay), area, TRUE);
     gtk_widget_show(area);
     areas.push_back(area);
