@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -87,13 +88,25 @@ class AdContainerEngineTest : public ::testing::Test {
   }
 
   std::shared_ptr<WebView> page() const { return findWebView(window); }
-  // Clicks once the container is fully on screen: a page's close during the opening
-  // transition is not taken.
+  // A person clicks the middle of the page's element `id`, once the container is fully on
+  // screen: a page's close during the opening transition is not taken.
   void clickInPage(const std::string& id) {
     ASSERT_TRUE(runUntil([&] { return !root->transitionInProgress(); }));
     auto view = page();
     ASSERT_NE(view, nullptr);
-    view->evaluateJavaScript("document.getElementById('" + id + "').click()");
+    std::optional<nlohmann::json> middle;
+    bool done = false;
+    view->evaluateJavaScript("(() => { const r = document.getElementById('" + id +
+                                 "').getBoundingClientRect(); return [r.x + r.width / 2, r.y + r.height / 2]; })()",
+                             [&](std::optional<nlohmann::json> r, std::optional<PlatformError>) {
+                               middle = std::move(r);
+                               done = true;
+                             });
+    ASSERT_TRUE(runUntil([&] { return done; }));
+    ASSERT_TRUE(middle && middle->is_array() && middle->size() == 2) << (middle ? middle->dump() : "no value");
+    const Point origin = view->convertToWindow(Point{0, 0});
+    personClick(*desktop, static_cast<int>(origin.x + (*middle)[0].get<double>()),
+                static_cast<int>(origin.y + (*middle)[1].get<double>()));
   }
 
   std::shared_ptr<ViewController> root;
