@@ -62,6 +62,15 @@ class MainQueue {
 /// Posts to the installed main queue.
 inline void dispatchMain(Task task) { MainQueue::main().async(std::move(task)); }
 
+/// Runs `task` at once when called on the main thread, else posts it there.
+inline void runOnMain(Task task) {
+  if (MainQueue::main().isMainThread()) {
+    task();
+  } else {
+    dispatchMain(std::move(task));
+  }
+}
+
 /// A one-shot timer of a queue's timer list, keyed by due time; equal due times fire
 /// in posting order.
 struct PendingTimer {

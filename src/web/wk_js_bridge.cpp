@@ -201,11 +201,7 @@ void WKJSBridge::injectMessageFunction(const std::optional<std::string>& /*messa
   if (!actionID) return;
   auto script = messageReplyScript(*actionID, params);
   if (!script) return;
-  if (MainQueue::main().isMainThread()) {
-    if (auto webView = webView_.lock()) webView->evaluateJavaScript(*script, std::move(completionHandler));
-    return;
-  }
-  dispatchMain([self = shared_from_this(), script = std::move(*script), completionHandler = std::move(completionHandler)] {
+  runOnMain([self = shared_from_this(), script = std::move(*script), completionHandler = std::move(completionHandler)] {
     if (auto webView = self->webView_.lock()) webView->evaluateJavaScript(script, completionHandler);
   });
 }

@@ -187,23 +187,14 @@ void removeAllWebCachedResponses() {
 }
 
 
-template <class Task>
-void onMainThread(Task task) {
-  if (MainQueue::main().isMainThread()) {
-    task();
-  } else {
-    dispatchMain(std::move(task));
-  }
-}
-
 // The process's shared cache settings drive the engine's one cache from the first engine
 // web view on.
 void attachCacheSettings() {
   static std::once_flag once;
   std::call_once(once, [] {
     URLCache::shared().attachEngine(
-        {[](std::uint64_t memory, std::uint64_t disk) { onMainThread([=] { applyWebCacheCapacities(memory, disk); }); },
-         [] { onMainThread(removeAllWebCachedResponses); }});
+        {[](std::uint64_t memory, std::uint64_t disk) { runOnMain([=] { applyWebCacheCapacities(memory, disk); }); },
+         [] { runOnMain(removeAllWebCachedResponses); }});
   });
 }
 
