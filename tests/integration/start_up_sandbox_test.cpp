@@ -196,16 +196,15 @@ TEST_F(SandboxTest, TwoStartsGetTheirOwnRepliesInEitherOrder) {
 
     std::vector<std::string> order;
     Outcome a, b;
-    m.start("app-a", "secret-a", [&](std::optional<QvError> e) {
-      ++a.calls;
-      a.error = std::move(e);
-      order.push_back("a");
-    });
-    m.start("app-b", "secret-b", [&](std::optional<QvError> e) {
-      ++b.calls;
-      b.error = std::move(e);
-      order.push_back("b");
-    });
+    auto record = [&order](Outcome& o, std::string name) {
+      return [&o, &order, name](std::optional<QvError> e) {
+        ++o.calls;
+        o.error = std::move(e);
+        order.push_back(name);
+      };
+    };
+    m.start("app-a", "secret-a", record(a, "a"));
+    m.start("app-b", "secret-b", record(b, "b"));
     ASSERT_TRUE(HeadlessMainQueue::current()->runUntil([&] { return a.calls && b.calls; }, kWait));
     EXPECT_EQ(order, (std::vector<std::string>{"b", "a"}));
     EXPECT_EQ(a.error.has_value(), failingFirst);

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "support/gif_writer.h"
 #include "ui/gif/gif_decoder.h"
@@ -22,6 +23,9 @@ std::uint32_t argb(std::uint32_t rgb) { return 0xFF000000u | rgb; }
 
 // The ARGB pixel of a decoded frame.
 std::uint32_t px(const Image& image, int x, int y) { return image.pixels()[std::size_t(y) * image.pixelWidth() + x]; }
+// The first row of a decoded frame.
+using Row = std::vector<std::uint32_t>;
+Row row0(const Image& image) { return {image.pixels().begin(), image.pixels().begin() + image.pixelWidth()}; }
 
 GifWriterSpec canvas(int w, int h) {
   GifWriterSpec s;
@@ -63,9 +67,8 @@ TEST(GifCompositing, TransparencyOnlyWhenItsFlagIsSet) {
   s.frames[2].pixels = {2, 1};                 // index 1 is opaque green here: no flag
   auto d = decode(writeGif(s));
   ASSERT_EQ(d.frames.size(), 3u);
-  EXPECT_EQ(px(*d.frames[1], 0, 0), argb(kRed));
-  EXPECT_EQ(px(*d.frames[2], 0, 0), argb(kBlue));
-  EXPECT_EQ(px(*d.frames[2], 1, 0), argb(kGreen));
+  EXPECT_EQ(row0(*d.frames[1]), (Row{argb(kRed), argb(kRed)}));
+  EXPECT_EQ(row0(*d.frames[2]), (Row{argb(kBlue), argb(kGreen)}));
 }
 
 TEST(GifCompositing, DisposalClearsRestoresOrKeeps) {
@@ -77,16 +80,12 @@ TEST(GifCompositing, DisposalClearsRestoresOrKeeps) {
   s.frames[3].disposal = 5;  // an undefined value keeps the canvas
   auto d = decode(writeGif(s));
   ASSERT_EQ(d.frames.size(), 5u);
-  EXPECT_EQ(px(*d.frames[1], 1, 0), argb(kGreen));
-  // Frame 2 drawn after frame 1's rectangle was cleared.
-  EXPECT_EQ(px(*d.frames[2], 0, 0), argb(kBlue));
-  EXPECT_EQ(px(*d.frames[2], 1, 0), kClear);
-  EXPECT_EQ(px(*d.frames[2], 2, 0), kClear);
-  // Frame 3: frame 2's pixel restored to red, its own white added.
-  EXPECT_EQ(px(*d.frames[3], 0, 0), argb(kRed));
-  EXPECT_EQ(px(*d.frames[3], 2, 0), argb(kWhite));
-  EXPECT_EQ(px(*d.frames[4], 2, 0), argb(kWhite));
-  EXPECT_EQ(px(*d.frames[4], 0, 0), argb(kGreen));
+  EXPECT_EQ(row0(*d.frames[1]), (Row{argb(kRed), argb(kGreen), argb(kGreen)}));
+  // Frame 2 drawn after frame 1's rectangle was cleared; frame 3 with frame 2's pixel
+  // restored to red and its own white added; frame 4 on frame 3's kept canvas.
+  EXPECT_EQ(row0(*d.frames[2]), (Row{argb(kBlue), kClear, kClear}));
+  EXPECT_EQ(row0(*d.frames[3]), (Row{argb(kRed), kClear, argb(kWhite)}));
+  EXPECT_EQ(row0(*d.frames[4]), (Row{argb(kGreen), kClear, argb(kWhite)}));
 }
 
 TEST(GifCompositing, FirstFrameRestoringPreviousGoesBackToTransparent) {
@@ -110,9 +109,7 @@ TEST(GifCompositing, IndicesOutsideTheTableLeaveThePixelAlone) {
   bytes.erase(13 + 6, 6);
   auto d = decode(bytes);
   ASSERT_EQ(d.frames.size(), 2u);
-  EXPECT_EQ(px(*d.frames[1], 0, 0), argb(kGreen));
-  EXPECT_EQ(px(*d.frames[1], 1, 0), argb(kRed));
-  EXPECT_EQ(px(*d.frames[1], 2, 0), argb(kRed));
+  EXPECT_EQ(row0(*d.frames[1]), (Row{argb(kGreen), argb(kRed), argb(kRed)}));
 }
 
 TEST(GifCompositing, LocalTableAndInterlacedRows) {
@@ -180,23 +177,15 @@ TEST(GifScan, DamagedImageDataEndsTheSequenceAtThatFrame) {
 TEST(GifScan, LimitsMakeAFileUndecodable) {
   const std::string bytes = writeGif(testing::solidFrames(64, 4));
   std::string error;
-  GifLimits limits;
-  limits.maxCanvasPixels = 64 * 63;
-  EXPECT_FALSE(scanGif(bytes, &error, limits));
-  EXPECT_EQ(error, "canvas larger than the limit");
-  limits = {};
-  limits.maxFrames = 3;
-  EXPECT_FALSE(scanGif(bytes, &error, limits));
-  EXPECT_EQ(error, "more frames than the limit");
-  limits = {};
-  limits.maxDecodedBytes = 4 * (64 * 64 * 5) - 1;
-  EXPECT_FALSE(scanGif(bytes, &error, limits));
-  EXPECT_EQ(error, "decoded size larger than the limit");
-  limits = {};
-  limits.maxFileBytes = bytes.size() - 1;
-  EXPECT_FALSE(scanGif(bytes, &error, limits));
-  limits = {};
-  EXPECT_TRUE(scanGif(bytes, &error, limits)) << error;
+  for (const auto& [limits, expected] : std::vector<std::pair<GifLimits, std::string>>{
+           {{.maxCanvasPixels = 64 * 63}, "canvas larger than the limit"},
+           {{.maxFrames = 3}, "more frames than the limit"},
+           {{.maxDecodedBytes = 4 * (64 * 64 * 5) - 1}, "decoded size larger than the limit"}}) {
+    EXPECT_FALSE(scanGif(bytes, &error, limits));
+    EXPECT_EQ(error, expected);
+  }
+  EXPECT_FALSE(scanGif(bytes, &error, {.maxFileBytes = bytes.size() - 1}));
+  EXPECT_TRUE(scanGif(bytes, &error, {})) << error;
 }
 
 }  // namespace

@@ -107,6 +107,11 @@ class BridgeActionsTest : public testing::ToolkitTest {
     runFor(0.5);
   }
   Strings scripts() const { return webView->evaluatedScriptTexts(); }
+  // Taps button `i` of the alert on screen and lets its dismissal finish.
+  void press(std::size_t i = 0) {
+    shownAlert()->pressAction(i);
+    runFor(1);
+  }
   std::shared_ptr<AlertController> shownAlert() const {
     return std::dynamic_pointer_cast<AlertController>(container->presentedViewController());
   }
@@ -152,8 +157,7 @@ TEST_F(BridgeActionsTest, AlertButtonsAnswerByTheirPosition) {
   ASSERT_EQ(alert->actions().size(), 1u);
   EXPECT_EQ(alert->actions()[0].title, "Two");
   EXPECT_TRUE(scripts().empty());  // nothing before the tap
-  alert->pressAction(0);
-  runFor(1);
+  press();
   EXPECT_EQ(scripts(), Strings{envelope("cb", 0, kClicked2)});
 
   webView->clearRecords();
@@ -162,8 +166,7 @@ TEST_F(BridgeActionsTest, AlertButtonsAnswerByTheirPosition) {
   ASSERT_TRUE(alert);
   EXPECT_EQ(alert->alertTitle(), "");  // absent title and message stay empty
   ASSERT_EQ(alert->actions().size(), 2u);
-  alert->pressAction(1);
-  runFor(1);
+  press(1);
   EXPECT_EQ(scripts(), Strings{envelope("cb", 0, kClicked3)});
 }
 
@@ -173,8 +176,7 @@ TEST_F(BridgeActionsTest, AlertWithoutButtonsCanStillBeDismissed) {
   ASSERT_TRUE(alert);
   ASSERT_EQ(alert->actions().size(), 1u);
   EXPECT_EQ(alert->actions()[0].title, "sure");
-  alert->pressAction(0);
-  runFor(1);
+  press();
   EXPECT_FALSE(container->presentedViewController());
   EXPECT_EQ(scripts(), Strings{envelope("cb", 0, kClicked1)});
 }
@@ -183,8 +185,7 @@ TEST_F(BridgeActionsTest, LaterRepliesGoToTheMessageCurrentAtReplyTime) {
   call("alert", {{"button1", "OK"}}, "alertCb");
   call("toast", {{"text", "t"}}, "toastCb");
   runFor(2);  // the toast sits over the alert's buttons until it hides
-  shownAlert()->pressAction(0);
-  runFor(1);
+  press();
   EXPECT_EQ(scripts(), (Strings{envelope("toastCb", 0, kResult1), envelope("toastCb", 0, kClicked1)}));
 
   // A prompt that decodes as a message changes the target without being routed.
@@ -225,8 +226,7 @@ TEST_F(BridgeActionsTest, PageCloseOnlyWhenTheContainerIsOnTop) {
   runFor(1);
   EXPECT_TRUE(events.empty());
   EXPECT_TRUE(shownAlert());
-  shownAlert()->pressAction(0);
-  runFor(1);
+  press();
 
   webView->clearRecords();
   call("pageClose");
@@ -336,8 +336,7 @@ TEST_F(BridgeActionsTest, DefaultPanelsAreNativeAlertsWithSure) {
   EXPECT_EQ(alert->message(), "Hi");
   EXPECT_EQ(alert->actions()[0].title, "sure");
   EXPECT_FALSE(alertAnswers->answered());
-  alert->pressAction(0);
-  runFor(1);
+  press();
   EXPECT_EQ(alertAnswers->count, 1u);
 
   auto promptAnswers = webView->runTextInputPanel("Name?", "anon");
@@ -347,8 +346,7 @@ TEST_F(BridgeActionsTest, DefaultPanelsAreNativeAlertsWithSure) {
   ASSERT_EQ(alert->textFields().size(), 1u);
   EXPECT_EQ(alert->textFields()[0]->text(), "anon");
   alert->textFields()[0]->setText("");
-  alert->pressAction(0);
-  runFor(1);
+  press();
   EXPECT_EQ(promptAnswers->values, (std::vector<std::optional<std::string>>{std::string()}));
 
   // While one panel is up no other can be shown: those are answered at once, the first waits.
@@ -358,8 +356,7 @@ TEST_F(BridgeActionsTest, DefaultPanelsAreNativeAlertsWithSure) {
   EXPECT_EQ(webView->runTextInputPanel("Name?", "anon")->values, (std::vector<std::optional<std::string>>{"anon"}));
   EXPECT_EQ(webView->runAlertPanel("Second")->count, 1u);
   EXPECT_FALSE(first->answered());
-  shownAlert()->pressAction(0);
-  runFor(1);
+  press();
   EXPECT_EQ(first->count, 1u);
 
   // Nothing to present on: answered as if "sure" had been tapped.
@@ -375,8 +372,7 @@ TEST_F(BridgeActionsTest, ReleasedBridgeRemovesItsChannelAndIsNotKeptAlive) {
   bridge.reset();
   EXPECT_TRUE(weak.expired());
   EXPECT_EQ(controller->scriptMessageHandler("tavro"), nullptr);
-  shownAlert()->pressAction(0);
-  runFor(1);
+  press();
   EXPECT_TRUE(scripts().empty());
   EXPECT_FALSE(webView->postMessage("tavro", "{}"));
 

@@ -46,12 +46,18 @@ std::string screenshotPath(const std::string& name) {
   return (dir / name).string();
 }
 
+// A view of one colour, added to `parent`.
+std::shared_ptr<View> filled(View& parent, Rect frame, Color color) {
+  auto v = View::make(frame);
+  v->setBackgroundColor(color);
+  parent.addSubview(v);
+  return v;
+}
+
 /// A host screen: white, with a coloured header and some text.
 std::shared_ptr<ViewController> hostController() {
   auto vc = std::make_shared<ViewController>();
-  auto header = View::make(Rect{0, 0, 375, 88});
-  header->setBackgroundColor(Color::rgb(242, 242, 247));
-  vc->view()->addSubview(header);
+  auto header = filled(*vc->view(), {0, 0, 375, 88}, Color::rgb(242, 242, 247));
   auto title = View::make<Label>(Rect{0, 44, 375, 44});
   title->setText("Host App");
   title->setFont(Font::boldSystemFont(17));
@@ -122,21 +128,11 @@ TEST_F(RenderTest, ErrorViewOverAControllerShowsPictureAndButtons) {
 TEST_F(RenderTest, HiddenViewsSkippedZPositionHonouredChildrenClipped) {
   auto root = View::make(Rect{0, 0, 100, 100});
   root->setBackgroundColor(Color::white());
-  auto red = View::make(Rect{0, 0, 60, 60});
-  red->setBackgroundColor(Color::rgb(255, 0, 0));
-  red->setZPosition(1);
-  root->addSubview(red);
-  auto blue = View::make(Rect{20, 20, 60, 60});
-  blue->setBackgroundColor(Color::rgb(0, 0, 255));
+  filled(*root, {0, 0, 60, 60}, Color::rgb(255, 0, 0))->setZPosition(1);
+  auto blue = filled(*root, {20, 20, 60, 60}, Color::rgb(0, 0, 255));
   blue->setClipsToBounds(true);
-  root->addSubview(blue);
-  auto spill = View::make(Rect{50, 50, 100, 100});
-  spill->setBackgroundColor(Color::rgb(0, 255, 0));
-  blue->addSubview(spill);
-  auto hidden = View::make(Rect{0, 0, 100, 100});
-  hidden->setBackgroundColor(Color::black());
-  hidden->setHidden(true);
-  root->addSubview(hidden);
+  filled(*blue, {50, 50, 100, 100}, Color::rgb(0, 255, 0));  // spills over blue's edges
+  filled(*root, {0, 0, 100, 100}, Color::black())->setHidden(true);
 
   auto img = renderView(*root, 1);
   ASSERT_TRUE(img);

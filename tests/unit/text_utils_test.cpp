@@ -77,16 +77,12 @@ TEST(JsonWriter, CompactOutputAndRefusals) {
 }
 
 TEST(ShortestDouble, PlatformStyle) {
-  EXPECT_EQ(shortestDoubleText(0.0), "0.0");
-  EXPECT_EQ(shortestDoubleText(-122.4194), "-122.4194");
-  EXPECT_EQ(shortestDoubleText(180.0), "180.0");
-  EXPECT_EQ(shortestDoubleText(1e-05), "1e-05");
-  EXPECT_EQ(shortestDoubleText(-1.5e-07), "-1.5e-07");
-  EXPECT_EQ(shortestDoubleText(0.0001), "0.0001");
-  EXPECT_EQ(shortestDoubleText(1e-100), "1e-100");
-  EXPECT_EQ(shortestDoubleText(1e16), "1e+16");
-  EXPECT_EQ(shortestDoubleText(1e15), "1000000000000000.0");
-  EXPECT_EQ(shortestDoubleText(9007199254740992.0), "9007199254740992.0");
+  for (auto [v, text] : std::vector<std::pair<double, std::string>>{
+           {0.0, "0.0"}, {-122.4194, "-122.4194"}, {180.0, "180.0"}, {1e-05, "1e-05"}, {-1.5e-07, "-1.5e-07"},
+           {0.0001, "0.0001"}, {1e-100, "1e-100"}, {1e16, "1e+16"}, {1e15, "1000000000000000.0"},
+           {9007199254740992.0, "9007199254740992.0"}}) {
+    EXPECT_EQ(shortestDoubleText(v), text);
+  }
   for (double v : {0.1, 1.0 / 3, -179.99999999999997, 5e-324, 1.7976931348623157e308}) {
     EXPECT_EQ(std::strtod(shortestDoubleText(v).c_str(), nullptr), v) << shortestDoubleText(v);
   }

@@ -184,14 +184,13 @@ TEST_F(UtilsTest, LanguageFromDefaults) {
   defaults->registerDefaults({{"AppleLanguages", {"de-DE", "en"}}});
   defaults->remove("AppleLanguages");
   EXPECT_EQ(Utils::getCurrentLanguage(), "de-DE") << "registration domain answers when nothing is stored";
-  defaults->set("AppleLanguages", {"fr-FR"});
-  EXPECT_EQ(Utils::getCurrentLanguage(), "fr-FR");
-  defaults->set("AppleLanguages", nlohmann::json::array());
-  EXPECT_EQ(Utils::getCurrentLanguage(), "");
-  defaults->set("AppleLanguages", "en");
-  EXPECT_EQ(Utils::getCurrentLanguage(), "") << "a text is not a list";
-  defaults->set("AppleLanguages", {1, "en"});
-  EXPECT_EQ(Utils::getCurrentLanguage(), "") << "only a list of texts";
+  // Only a list of texts counts: a text alone or a mixed list does not.
+  for (auto [stored, language] : std::vector<std::pair<nlohmann::json, std::string>>{
+           {{"fr-FR"}, "fr-FR"}, {nlohmann::json::array(), ""}, {"en", ""}, {{1, "en"}, ""}}) {
+    SCOPED_TRACE(stored.dump());
+    defaults->set("AppleLanguages", stored);
+    EXPECT_EQ(Utils::getCurrentLanguage(), language);
+  }
   defaults->remove("AppleLanguages");
   defaults->registerDefaults({{"AppleLanguages", nullptr}});
   EXPECT_EQ(Utils::getCurrentLanguage(), "");

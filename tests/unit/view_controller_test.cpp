@@ -2,6 +2,8 @@
 // timing, release of dismissed controllers, navigation stacks and alerts.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "support/log_capture.h"
 #include "platform/toolkit/alert_controller.h"
 #include "platform/toolkit/navigation_controller.h"
@@ -20,10 +22,7 @@ class ViewControllerTest : public testing::ToolkitTest {
 };
 
 bool contains(const View& parent, const std::shared_ptr<View>& child) {
-  for (const auto& s : parent.subviews()) {
-    if (s == child) return true;
-  }
-  return false;
+  return std::ranges::find(parent.subviews(), child) != parent.subviews().end();
 }
 
 TEST_F(ViewControllerTest, ViewLoadsOnceOnFirstAccessAndKnowsItsController) {
@@ -80,9 +79,7 @@ TEST_F(ViewControllerTest, DismissedUnreferencedControllerIsDestroyedAfterComple
   ASSERT_FALSE(weak.expired());  // the presenter keeps it
 
   bool completed = false;
-  weak.lock()->dismiss(true, [&] {
-    completed = true;
-  });
+  weak.lock()->dismiss(true, [&] { completed = true; });
   EXPECT_TRUE(weak.lock()->isBeingDismissed());
   // The presenting view is back beneath while the dismissal runs.
   EXPECT_EQ(window->subviews().front(), root->view());

@@ -86,8 +86,7 @@ TEST_F(TapTest, TapGoesToTheTopmostVisibleViewUnderThePoint) {
   window->addSubview(cover);
 
   EXPECT_TRUE(button->tap());
-  EXPECT_EQ(over, 1);
-  EXPECT_EQ(under, 0);
+  EXPECT_EQ(std::pair(over, under), std::pair(1, 0));
   cover->setHidden(true);
   EXPECT_TRUE(button->tap());
   EXPECT_EQ(under, 1);
@@ -108,8 +107,7 @@ TEST_F(TapTest, RaisedZPositionWinsTheHitTest) {
   later->addTapHandler([&] { ++back; });
   window->addSubview(later);
   window->sendTap({25, 25});
-  EXPECT_EQ(front, 1);
-  EXPECT_EQ(back, 0);
+  EXPECT_EQ(std::pair(front, back), std::pair(1, 0));
 }
 
 class ApplicationTest : public testing::ToolkitTest {};
@@ -118,10 +116,9 @@ TEST_F(ApplicationTest, OpenURLRefusesUnsafeSchemesAndReportsOnTheMainLoop) {
   auto& app = Application::shared();
   app.clearOpenedURLs();
   std::vector<bool> results;
-  app.openURL("https://example.com", [&](bool ok) { results.push_back(ok); });
-  app.openURL("javascript:alert(1)", [&](bool ok) { results.push_back(ok); });
-  app.openURL("FILE:///etc/passwd", [&](bool ok) { results.push_back(ok); });
-  app.openURL("no scheme here", [&](bool ok) { results.push_back(ok); });
+  for (const char* url : {"https://example.com", "javascript:alert(1)", "FILE:///etc/passwd", "no scheme here"}) {
+    app.openURL(url, [&](bool ok) { results.push_back(ok); });
+  }
   EXPECT_TRUE(results.empty());
   runUntilIdle();
   EXPECT_EQ(results, (std::vector<bool>{true, false, false, false}));

@@ -14,9 +14,9 @@ namespace {
 
 using Strings = std::vector<std::string>;
 
-std::shared_ptr<View> errorView(BaseWKWebViewController& c) {
+std::shared_ptr<NetSettingView> errorView(BaseWKWebViewController& c) {
   for (const auto& v : c.view()->subviews()) {
-    if (v->tag() == kNetSettingViewTag) return v;
+    if (v->tag() == kNetSettingViewTag) return std::static_pointer_cast<NetSettingView>(v);
   }
   return nullptr;
 }
@@ -156,7 +156,7 @@ TEST_F(WebContainerTest, ShowFailedOnlyAfterACommittedLoadWithoutURL) {
   // Offline before commit: the error view with its back button, no event.
   p.deliverDidFailProvisional(nav, error(-1009));
   ASSERT_TRUE(errorView(*c));
-  EXPECT_FALSE(std::static_pointer_cast<NetSettingView>(errorView(*c))->backBtn->isHidden());
+  EXPECT_FALSE(errorView(*c)->backBtn->isHidden());
   EXPECT_TRUE(events->empty());
   // A committed load failing while the web view has no URL: once per failure.
   p.deliverDidFail(nav, error(-1001));
@@ -183,8 +183,7 @@ TEST_F(WebContainerTest, RetryReloadsTheFirstRequestOrThePage) {
   auto& p = page(*c);
   p.deliverDidFailProvisional(p.loadCalls()[0].navigation, error(-1009));
   FixedServices later(2000, 1);
-  auto view = std::static_pointer_cast<NetSettingView>(errorView(*c));
-  view->onClickBgView();
+  errorView(*c)->onClickBgView();
   ASSERT_EQ(p.loadCalls().size(), 2u);
   EXPECT_EQ(p.loadCalls()[1].request, *c->firstRequest);
   EXPECT_EQ(c->loadPageBeginTime, 2000000.0);
@@ -193,10 +192,10 @@ TEST_F(WebContainerTest, RetryReloadsTheFirstRequestOrThePage) {
 
   p.deliverDidCommit(p.loadCalls()[1].navigation, "https://ads.example/");
   p.deliverDidFail(p.loadCalls()[1].navigation, error(-1001));
-  std::static_pointer_cast<NetSettingView>(errorView(*c))->onClickBgView();
+  errorView(*c)->onClickBgView();
   EXPECT_EQ(p.loadCalls().back().kind, ScriptedWebView::LoadCall::Kind::reload);
 
-  std::static_pointer_cast<NetSettingView>(errorView(*c))->onClickBackBtn();
+  errorView(*c)->onClickBackBtn();
   runFor(1);
   EXPECT_EQ(*events, (Strings{"adWillClose", "adDidClose"}));
 }
