@@ -1,17 +1,8 @@
 #!/usr/bin/env bash
 # qvadctl bridge: page messages decoded and reply scripts built exactly as the bridge does.
 set -euo pipefail
-ctl="$1"
-fail=0
-check() {  # check EXPECTED ARGS...
-  local expected="$1"; shift
-  local got
-  got="$("$ctl" bridge "$@" 2>/dev/null)" || true
-  if [ "$got" != "$expected" ]; then
-    printf 'bridge %s:\n  expected %s\n  got      %s\n' "$*" "$expected" "$got" >&2
-    fail=1
-  fi
-}
+source "$(dirname "$0")/check.bash"
+subcommand=(bridge)
 
 check '{"handle":"tavro","action":null,"method":null,"callbackFunction":"window.callbackDispatcher"}' decode '{}'
 check '{"handle":null,"action":"jsbridge","method":{"method":"toast","params":{"text":"hi"},"callback":"cb"},"callbackFunction":"window.callbackDispatcher"}' \

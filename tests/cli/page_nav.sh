@@ -1,17 +1,7 @@
 #!/usr/bin/env bash
 # qvadctl page and nav print the container's page options and navigation decisions.
 set -euo pipefail
-ctl="$1"
-fail=0
-check() {  # check EXPECTED COMMAND ARGS...
-  local expected="$1"; shift
-  local got
-  got="$("$ctl" "$@" 2>/dev/null)" || true
-  if [ "$got" != "$expected" ]; then
-    echo "$*: expected $expected, got $got" >&2
-    fail=1
-  fi
-}
+source "$(dirname "$0")/check.bash"
 check '{"container":false}' page 'https://ads.example/p'
 check '{"container":false}' page 'tavro://webview'
 check '{"container":true,"url":null,"fullscreen":false,"showTitleBar":true,"pageStatusBarLight":false,"showStatusBar":true,"showProgressBar":true}' \

@@ -1,17 +1,8 @@
 #!/usr/bin/env bash
 # qvadctl reply prints what the request manager's callbacks would receive.
 set -euo pipefail
-ctl="$1"
-fail=0
-check() {  # check EXPECTED ARGS... (body on stdin)
-  local expected="$1"; shift
-  local got
-  got="$("$ctl" reply "$@" 2>/dev/null)"
-  if [ "$got" != "$expected" ]; then
-    echo "reply $*: expected $expected, got $got" >&2
-    fail=1
-  fi
-}
+source "$(dirname "$0")/check.bash"
+subcommand=(reply)
 printf '{"code":0}' | check '{"outcome":"success"}'
 printf '{"code":0}' | check '{"outcome":"success","ad":{"imageUrl":null,"landingUrl":null,"reportImplUrl":null,"reportClickUrl":null}}' --model ad
 printf '{"code":0,"image":"a.gif","landing":"https://l","impl":1}' | check '{"outcome":"success","ad":{"imageUrl":"a.gif","landingUrl":"https://l","reportImplUrl":null,"reportClickUrl":null}}' --model ad
