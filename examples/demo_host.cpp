@@ -1,6 +1,7 @@
-// The demo host: a small application that starts the library and shows each kind of
-// ad through the public API alone. Its window and the scripted "person" come from
-// demo_shell.h (demo tooling); everything ad-related is include/qvad/.
+// The demo host: a small GTK application that starts the library and shows each kind of
+// ad over its own window through the public API alone (QvHostWindow). The scripted
+// "person" and the screenshots come from demo_shell.h (demo tooling); everything
+// ad-related is include/qvad/.
 //
 //   qvad-demo [--flow all|start|floating|reward|interstitial] [--out DIR] [--gui]
 //             [--key K] [--secret S]
@@ -8,6 +9,8 @@
 // Without --gui the flows run by themselves and every host callback prints one line,
 // "<format> <callback name>". The server comes from QVAD_API_BASE_URL and QVAD_CA_FILE,
 // or is a sandbox started for the run.
+#include <gtk/gtk.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -19,6 +22,7 @@
 
 #include "demo_shell.h"
 #include "qvad/configuration.h"
+#include "qvad/host_window.h"
 #include "qvad/main_loop.h"
 #include "qvad/qv_inter_active_ad_manager.h"
 #include "qvad/qv_interstitial_ad.h"
@@ -44,16 +48,93 @@ std::string describe(const std::optional<QvError>& e) {
   return "error " + std::to_string(e->errorCode.value_or(0)) + " " + e->errorDescription.value_or("");
 }
 
+// The host application's own window: a phone-sized GTK window with a title, a note, a
+// status line and, with --gui, a few buttons. The ads appear over it.
+class HostScreen {
+ public:
+  explicit HostScreen(const std::string& title) {
+    window_ = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+    gtk_window_set_title(GTK_WINDOW(window_), title.c_str());
+    gtk_window_set_default_size(GTK_WINDOW(window_), 375, 812);
+    GtkCssProvider* css = gtk_css_provider_new();
+    gtk_css_provider_load_from_data(css,
+                                    "#screen { background: #eceff4; }"
+                                    "#bar { background: #283c60; color: white; font-weight: bold; font-size: 20px;"
+                                    "       padding: 18px 16px; }"
+                                    "#status { color: #145a28; }",
+                                    -1, nullptr);
+    gtk_style_context_add_provider_for_screen(gdk_screen_get_default(), GTK_STYLE_PROVIDER(css),
+                                              GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
+    g_object_unref(css);
+    GtkWidget* screen = gtk_box_new(GTK_ORIENTATION_VERTICAL, 12);
+    gtk_widget_set_name(screen, "screen");
+    GtkWidget* bar = gtk_label_new(title.c_str());
+    gtk_widget_set_name(bar, "bar");
+    gtk_label_set_xalign(GTK_LABEL(bar), 0);
+    gtk_box_pack_start(GTK_BOX(screen), bar, FALSE, FALSE, 0);
+    GtkWidget* note = gtk_label_new("A host application's own screen. The ads appear over it.");
+    gtk_label_set_line_wrap(GTK_LABEL(note), TRUE);
+    gtk_label_set_xalign(GTK_LABEL(note), 0);
+    gtk_widget_set_margin_start(note, 16);
+    gtk_widget_set_margin_end(note, 16);
+    gtk_box_pack_start(GTK_BOX(screen), note, FALSE, FALSE, 0);
+    status_ = gtk_label_new("");
+    gtk_widget_set_name(status_, "status");
+    gtk_label_set_xalign(GTK_LABEL(status_), 0);
+    gtk_widget_set_margin_start(status_, 16);
+    gtk_box_pack_start(GTK_BOX(screen), status_, FALSE, FALSE, 0);
+    buttons_ = gtk_box_new(GTK_ORIENTATION_VERTICAL, 8);
+    gtk_widget_set_margin_start(buttons_, 16);
+    gtk_widget_set_margin_end(buttons_, 16);
+    gtk_box_pack_start(GTK_BOX(screen), buttons_, FALSE, FALSE, 0);
+    gtk_container_add(GTK_CONTAINER(window_), screen);
+    gtk_widget_show_all(window_);
+    host_ = qvad::QvHostWindow::attach(GTK_WINDOW(window_));
+  }
+  ~HostScreen() {
+    host_.reset();
+    gtk_widget_destroy(window_);
+  }
+
+  qvad::QvHostWindow& host() { return *host_; }
+  void setStatus(const std::string& text) { gtk_label_set_text(GTK_LABEL(status_), text.c_str()); }
+  void addButton(const std::string& title, std::function<void()> action) {
+    GtkWidget* b = gtk_button_new_with_label(title.c_str());
+    auto* owned = new std::function<void()>(std::move(action));
+    g_signal_connect_data(
+        b, "clicked", G_CALLBACK(+[](GtkButton*, gpointer f) { (*static_cast<std::function<void()>*>(f))(); }), owned,
+        [](gpointer f, GClosure*) { delete static_cast<std::function<void()>*>(f); }, GConnectFlags{});
+    gtk_box_pack_start(GTK_BOX(buttons_), b, FALSE, FALSE, 0);
+    gtk_widget_show(b);
+  }
+  void onClosed(std::function<void()> action) {
+    closed_ = std::move(action);
+    g_signal_connect(window_, "delete-event", G_CALLBACK(+[](GtkWidget*, GdkEvent*, gpointer self) -> gboolean {
+                       auto* screen = static_cast<HostScreen*>(self);
+                       if (screen->closed_) screen->closed_();
+                       return TRUE;  // the host decides when its window goes
+                     }),
+                     this);
+  }
+
+ private:
+  GtkWidget* window_ = nullptr;
+  GtkWidget* status_ = nullptr;
+  GtkWidget* buttons_ = nullptr;
+  std::shared_ptr<qvad::QvHostWindow> host_;
+  std::function<void()> closed_;
+};
+
 class Host {
  public:
-  Host(demo::Shell& shell, Options options) : shell_(shell), opt_(std::move(options)) {}
+  Host(HostScreen& screen, Options options) : screen_(screen), person_(screen.host()), opt_(std::move(options)) {}
 
   /// Prints one callback line and shows it in the host's status line.
   void said(const std::string& format, const std::string& callback, const std::string& detail = {}) {
     const std::string line = format + " " + callback + (detail.empty() ? "" : " " + detail);
     std::printf("%s\n", line.c_str());
     std::fflush(stdout);
-    shell_.setStatus(line);
+    screen_.setStatus(line);
   }
 
   void snap(const std::string& name) {
@@ -61,7 +142,7 @@ class Host {
     // Let pending frames reach the window before it is read back.
     qvad::QvMainLoop::runFor(0.3);
     const std::string path = opt_.out + "/" + name + ".png";
-    if (!shell_.screenshot(path)) std::printf("demo: could not write %s\n", path.c_str());
+    if (!person_.screenshot(path)) std::printf("demo: could not write %s\n", path.c_str());
   }
 
   bool wait(const std::function<bool()>& done, double seconds, const char* what) {
@@ -81,7 +162,7 @@ class Host {
 
   void showFloating() {
     qvad::QvInterActiveAdManager::shared().showAd(
-        1.0, qvad::kQvDefaultAdOrigin, shell_.contentView(),
+        1.0, qvad::kQvDefaultAdOrigin, screen_.host().view(),
         [this] {
           ++floatingShown_;
           said("floating", "onShowAction");
@@ -172,19 +253,19 @@ class Host {
   bool runFloating() {
     showFloating();
     // Shown once laid out; visible once its picture has loaded.
-    if (!wait([&] { return floatingFailed_ > 0 || (floatingShown_ > 0 && shell_.badgeVisible()); }, kNetworkWait,
+    if (!wait([&] { return floatingFailed_ > 0 || (floatingShown_ > 0 && person_.badgeVisible()); }, kNetworkWait,
               "the badge"))
       return false;
     if (floatingFailed_) return false;
     snap("01-floating-badge");
-    if (!shell_.tapBadge()) return fail("the badge took no tap");
-    if (!wait([&] { return floatingClicked_ > 0 && shell_.covered(); }, kNetworkWait, "the in-app browser"))
+    if (!person_.tapBadge()) return fail("the badge took no tap");
+    if (!wait([&] { return floatingClicked_ > 0 && person_.covered(); }, kNetworkWait, "the in-app browser"))
       return false;
     qvad::QvMainLoop::runFor(1.5);  // the landing page loads
     snap("02-floating-browser");
-    if (!shell_.tapButton("Close")) return fail("the browser has no Close button");
-    if (!wait([&] { return !shell_.covered(); }, 5, "the browser to close")) return false;
-    if (!shell_.tapBadgeClose()) return fail("the badge's close button took no tap");
+    if (!person_.tapButton("Close")) return fail("the browser has no Close button");
+    if (!wait([&] { return !person_.covered(); }, 5, "the browser to close")) return false;
+    if (!person_.tapBadgeClose()) return fail("the badge's close button took no tap");
     if (!wait([&] { return floatingClosed_ > 0; }, 5, "the badge to close")) return false;
     snap("03-floating-closed");
     return true;
@@ -194,7 +275,7 @@ class Host {
     loadReward();
     if (!wait([&] { return rewardLoaded_ || rewardFailed_; }, kNetworkWait, "the reward video ad") || rewardFailed_)
       return false;
-    reward_->showAd(shell_.rootViewController(), true);
+    reward_->showAd(screen_.host().viewController(), true);
     qvad::QvMainLoop::runFor(2);
     snap("04-reward-page");
     // The page counts down, grants the reward with a toast, and only then offers close.
@@ -202,7 +283,7 @@ class Host {
     qvad::QvMainLoop::runFor(0.4);
     snap("05-reward-toast");
     qvad::QvMainLoop::runFor(2.2);  // the toast goes
-    shell_.clickInPage("#close");
+    person_.clickInPage("#close");
     if (!wait([&] { return rewardClosed_; }, kNetworkWait, "the reward page to close")) return false;
     return true;
   }
@@ -212,11 +293,11 @@ class Host {
     if (!wait([&] { return interstitialLoaded_ || interstitialFailed_; }, kNetworkWait, "the interstitial") ||
         interstitialFailed_)
       return false;
-    interstitial_->showAd(shell_.rootViewController(), true);
+    interstitial_->showAd(screen_.host().viewController(), true);
     if (!wait([&] { return interstitialShown_; }, kNetworkWait, "the interstitial page")) return false;
     qvad::QvMainLoop::runFor(1);
     snap("06-interstitial");
-    shell_.clickInPage("#close");
+    person_.clickInPage("#close");
     if (!wait([&] { return interstitialClosed_; }, kNetworkWait, "the interstitial to close")) return false;
     snap("07-host-after");
     return true;
@@ -235,16 +316,16 @@ class Host {
   // -- a person at the window ------------------------------------------------------
 
   void runGui() {
-    shell_.addButton("Floating ad", [this] { showFloating(); });
-    shell_.addButton("Load reward video", [this] { loadReward(); });
-    shell_.addButton("Show reward video", [this] {
-      if (reward_) reward_->showAd(shell_.rootViewController(), true);
+    screen_.addButton("Floating ad", [this] { showFloating(); });
+    screen_.addButton("Load reward video", [this] { loadReward(); });
+    screen_.addButton("Show reward video", [this] {
+      if (reward_) reward_->showAd(screen_.host().viewController(), true);
     });
-    shell_.addButton("Load interstitial", [this] { loadInterstitial(); });
-    shell_.addButton("Show interstitial", [this] {
-      if (interstitial_) interstitial_->showAd(shell_.rootViewController(), true);
+    screen_.addButton("Load interstitial", [this] { loadInterstitial(); });
+    screen_.addButton("Show interstitial", [this] {
+      if (interstitial_) interstitial_->showAd(screen_.host().viewController(), true);
     });
-    shell_.onWindowClosed([] { qvad::QvMainLoop::stop(); });
+    screen_.onClosed([] { qvad::QvMainLoop::stop(); });
     start([](bool) {});
     qvad::QvMainLoop::run();
   }
@@ -255,7 +336,8 @@ class Host {
     return false;
   }
 
-  demo::Shell& shell_;
+  HostScreen& screen_;
+  demo::Person person_;
   Options opt_;
   bool startDone_ = false, startOk_ = false;
   int floatingShown_ = 0, floatingClicked_ = 0, floatingClosed_ = 0, floatingFailed_ = 0, rewarded_ = 0;
@@ -278,9 +360,11 @@ int usage() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string displayError;
-  if (!demo::Shell::openDisplay(argc, argv, displayError)) {
-    std::fprintf(stderr, "qvad-demo: %s\n", displayError.c_str());
+  // A virtual frame buffer has no GL: the engine draws without compositing there.
+  setenv("WEBKIT_DISABLE_COMPOSITING_MODE", "1", 0);
+  setenv("NO_AT_BRIDGE", "1", 0);
+  if (!gtk_init_check(&argc, &argv)) {
+    std::fprintf(stderr, "qvad-demo: no display (run it under xvfb-run, or through make demo)\n");
     return 2;
   }
   Options opt;
@@ -327,8 +411,8 @@ int main(int argc, char** argv) {
   std::printf("host: ad platform at %s\n", qvad::QvConfiguration::apiBaseURL().c_str());
   std::fflush(stdout);
 
-  demo::Shell shell("qvad demo host");
-  Host host(shell, opt);
+  HostScreen screen("qvad demo host");
+  Host host(screen, opt);
   if (opt.gui) {
     host.runGui();
     return 0;

@@ -9,21 +9,16 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <vector>
+#include <functional>
+#include <memory>
 
-#include "platform/render/renderer.h"
+#include "platform/gtk/host_screen.h"
 #include "platform/toolkit/button.h"
-#include "platform/toolkit/label.h"
 #include "platform/toolkit/view_controller.h"
 #include "platform/toolkit/window.h"
 #include "platform/web_view.h"
+#include "qvad/host_window.h"
 #include "sdk/qv_inter_active_ad_view.h"
-
-#if QVAD_DEMO_GTK
-#include <gtk/gtk.h>
-
-#include "platform/gtk/window_gtk.h"
-#endif
 
 namespace demo {
 
@@ -42,145 +37,49 @@ std::shared_ptr<T> findVisible(const std::shared_ptr<View>& root, const std::fun
   return nullptr;
 }
 
+std::shared_ptr<QvInterActiveAdView> badgeOf(const QvHostWindow& host) {
+  for (const auto& v : host.view()->subviews())
+    if (auto b = std::dynamic_pointer_cast<QvInterActiveAdView>(v); b && !b->isHidden()) return b;
+  return nullptr;
+}
+
+bool tapCentreOf(const View& v) {
+  auto window = v.window();
+  if (!window) return false;
+  const Rect f = v.frame();
+  return window->sendTap(v.superview() ? v.superview()->convertToWindow(f.center()) : f.center());
+}
+
 }  // namespace
 
-struct Shell::Impl {
-  // A phone-sized window: the size of the main screen, which full-screen ads fill.
-  std::shared_ptr<Window> window;
-  double width = 0;
-  std::shared_ptr<ViewController> host;
-  std::shared_ptr<Label> status;
-  std::vector<std::shared_ptr<View>> ownViews;
-  double nextButtonY = 200;
-  std::function<void()> closed;
-#if QVAD_DEMO_GTK
-  std::unique_ptr<DesktopWindow> desktop;
-#endif
-
-  std::shared_ptr<QvInterActiveAdView> badge() const {
-    for (const auto& v : host->view()->subviews())
-      if (auto b = std::dynamic_pointer_cast<QvInterActiveAdView>(v); b && !b->isHidden()) return b;
-    return nullptr;
-  }
-  bool tapCentreOf(const View& v) {
-    const Rect f = v.frame();
-    return window->sendTap(v.superview() ? v.superview()->convertToWindow(f.center()) : f.center());
-  }
-  std::shared_ptr<View> add(std::shared_ptr<View> v) {
-    host->view()->addSubview(v);
-    ownViews.push_back(v);
-    return v;
-  }
-};
-
-bool Shell::openDisplay([[maybe_unused]] int& argc, [[maybe_unused]] char**& argv, std::string& error) {
-#if QVAD_DEMO_GTK
-  // A virtual frame buffer has no GL: the engine draws without compositing there.
-  setenv("WEBKIT_DISABLE_COMPOSITING_MODE", "1", 0);
-  setenv("NO_AT_BRIDGE", "1", 0);
-  if (!gtk_init_check(&argc, &argv)) {
-    error = "no display (run it under xvfb-run, or through make demo)";
-    return false;
-  }
-#else
-  (void)error;
-#endif
-  return true;
+bool Person::tapBadge() {
+  auto b = badgeOf(host_);
+  return b && b->gifView() && tapCentreOf(*b->gifView());
 }
 
-Shell::Shell(const std::string& title) : impl_(std::make_unique<Impl>()) {
-  auto& d = *impl_;
-  d.window = std::make_shared<Window>();
-  d.width = d.window->frame().width();
-  d.host = std::make_shared<ViewController>();
-  d.window->setRootViewController(d.host);
-  d.window->makeKeyAndVisible();
-  d.host->view()->setBackgroundColor(Color::rgb(236, 239, 244));
-
-  auto bar = View::make<View>(Rect{0, 0, d.width, 64});
-  bar->setBackgroundColor(Color::rgb(40, 60, 96));
-  d.add(bar);
-  auto heading = View::make<Label>(Rect{16, 18, d.width - 32, 30});
-  heading->setText(title);
-  heading->setFont(Font::boldSystemFont(20));
-  heading->setTextColor(Color::white());
-  d.add(heading);
-  auto note = View::make<Label>(Rect{16, 80, d.width - 32, 60});
-  note->setText("A host application's own screen. The ads appear over it.");
-  note->setNumberOfLines(0);
-  note->setTextColor(Color::rgb(60, 60, 60));
-  d.add(note);
-  d.status = View::make<Label>(Rect{16, 150, d.width - 32, 40});
-  d.status->setFont(Font::systemFont(14));
-  d.status->setTextColor(Color::rgb(20, 90, 40));
-  d.status->setNumberOfLines(2);
-  d.add(d.status);
-
-#if QVAD_DEMO_GTK
-  d.desktop = std::make_unique<DesktopWindow>(d.window, title);
-  g_signal_connect(d.desktop->widget(), "delete-event",
-                   G_CALLBACK(+[](GtkWidget*, GdkEvent*, gpointer self) -> gboolean {
-                     auto* impl = static_cast<Impl*>(self);
-                     if (impl->closed) impl->closed();
-                     return TRUE;  // the host decides when its window goes
-                   }),
-                   impl_.get());
-#endif
+bool Person::tapBadgeClose() {
+  auto b = badgeOf(host_);
+  return b && b->closeButton() && tapCentreOf(*b->closeButton());
 }
 
-Shell::~Shell() = default;
-
-std::shared_ptr<ViewController> Shell::rootViewController() const { return impl_->host; }
-std::shared_ptr<View> Shell::contentView() const { return impl_->host->view(); }
-void Shell::setStatus(const std::string& text) { impl_->status->setText(text); }
-void Shell::onWindowClosed(std::function<void()> action) { impl_->closed = std::move(action); }
-
-void Shell::addButton(const std::string& title, std::function<void()> action) {
-  auto& d = *impl_;
-  auto button = View::make<Button>(Rect{16, d.nextButtonY, d.width - 32, 44});
-  button->setTitle(title);
-  button->setTitleColor(Color::white());
-  button->setBackgroundColor(Color::rgb(59, 120, 200));
-  button->setCornerRadius(8);
-  button->addTarget(ControlEvent::touchUpInside, std::move(action));
-  d.add(button);
-  d.nextButtonY += 56;
+bool Person::tapButton(const std::string& title) {
+  auto button = findVisible<Button>(host_.view()->window(), [&](Button& b) { return b.title() == title; });
+  return button && tapCentreOf(*button);
 }
 
-bool Shell::tapBadge() {
-  auto b = impl_->badge();
-  return b && b->gifView() && impl_->tapCentreOf(*b->gifView());
-}
-
-bool Shell::tapBadgeClose() {
-  auto b = impl_->badge();
-  return b && b->closeButton() && impl_->tapCentreOf(*b->closeButton());
-}
-
-bool Shell::tapButton(const std::string& title) {
-  auto button = findVisible<Button>(impl_->window, [&](Button& b) { return b.title() == title; });
-  return button && impl_->tapCentreOf(*button);
-}
-
-bool Shell::clickInPage(const std::string& selector) {
-  auto page = findVisible<WebView>(impl_->window, [](WebView&) { return true; });
+bool Person::clickInPage(const std::string& selector) {
+  auto page = findVisible<WebView>(host_.view()->window(), [](WebView&) { return true; });
   if (!page) return false;
   // The selector is the demo's own constant, never text from a page.
   page->evaluateJavaScript("document.querySelector('" + selector + "').click()");
   return true;
 }
 
-bool Shell::badgeVisible() const { return impl_->badge() != nullptr; }
+bool Person::badgeVisible() const { return badgeOf(host_) != nullptr; }
 
-bool Shell::covered() const { return impl_->host->presentedViewController() != nullptr; }
+bool Person::covered() const { return host_.viewController()->presentedViewController() != nullptr; }
 
-bool Shell::screenshot(const std::string& path) {
-#if QVAD_DEMO_GTK
-  return impl_->desktop->writeScreenshot(path);
-#else
-  return renderViewToPng(*impl_->window, path);
-#endif
-}
+bool Person::screenshot(const std::string& path) { return writeHostScreenshot(host_, path); }
 
 Sandbox::Sandbox(const std::string& demoPath, const std::string& stateDir) {
   namespace fs = std::filesystem;

@@ -112,6 +112,8 @@ class BaseWKWebViewController : public ViewController,
 
   // Actions (public so that tools and tests can drive them as a tap would).
   void onBackClicked();
+  /// Hands an ad event ("adWillClose", ...) to adCallBackAction, when there is one.
+  void emit(const std::string& event) const;
   void tapColseBtn();
   void downLoadAppAction();
   void tryFinishCallBack();
@@ -156,7 +158,6 @@ class BaseWKWebViewController : public ViewController,
   void registerApplicationNotifications();
   /// "adWillClose", the step back, then "adDidClose" once a dismissal finished.
   void closeContainer();
-  void emit(const std::string& event) const;
   bool webViewHasNoURL() const;
   std::weak_ptr<BaseWKWebViewController> weakSelf();
 

@@ -2,260 +2,19 @@
 
 #include <gtk/gtk.h>
 
-#include <algorithm>
 #include <cmath>
 #include <map>
-#include <vector>
 
-#include "platform/gtk/native_widget.h"
-#include "platform/gtk/web_view_webkit.h"
-#include "platform/log.h"
-#include "platform/main_queue.h"
+#include "platform/gtk/layer_stack.h"
 #include "platform/notification_center.h"
-#include "platform/render/renderer.h"
 #include "platform/toolkit/application.h"
-#include "platform/toolkit/text_field.h"
-#include "platform/web_view.h"
 
 namespace qvad {
-namespace {
 
-constexpr const char* kLayerKey = "qvad-layer";
-
-GtkWidget* widgetOf(WebView& page) {
-  if (auto* engine = dynamic_cast<GtkWebView*>(&page)) return engine->widget();
-  auto* native = dynamic_cast<NativeWidgetView*>(&page);
-  return native ? native->nativeWidget() : nullptr;
-}
-
-GdkRectangle pixelRect(Rect r) {
-  int x = static_cast<int>(std::floor(r.x())), y = static_cast<int>(std::floor(r.y()));
-  int w = static_cast<int>(std::ceil(r.maxX())) - x, h = static_cast<int>(std::ceil(r.maxY())) - y;
-  return {x, y, std::max(w, 1), std::max(h, 1)};
-}
-
-}  // namespace
-
-struct DesktopWindow::Impl final : RenderSink {
+struct DesktopWindow::Impl {
   std::shared_ptr<Window> window;
   GtkWidget* toplevel = nullptr;
-  GtkWidget* overlay = nullptr;
-  std::vector<GtkWidget*> areas;  // areas[k] draws layer k; areas[0] is the overlay's main child
-  GtkGesture* clicks = nullptr;
-
-  struct Placed {
-    std::weak_ptr<View> view;
-    GtkWidget* widget;  // referenced while in the overlay
-    Rect frame;
-  };
-  std::vector<Placed> pages;    // in painting order
-  std::vector<Placed> entries;  // text fields' entries
-  // Filled by the placement pass; compared with the lists above.
-  std::vector<std::pair<std::shared_ptr<View>, Rect>> seenPages, seenFields;
-  bool collecting = false;
-
-  guint tick = 0;
-  bool wasAnimating = false;
-  std::uint64_t frames = 0;
-  std::shared_ptr<View> pressed;
-
-  // RenderSink. The placement pass collects the visible pages that have a widget and the
-  // visible text fields; drawing then treats exactly those as shown natively, so the
-  // layers it draws match the layers stacked in the overlay.
-  bool placeWebView(WebView& view, const NativePlacement& p) override {
-    if (!collecting) return isPlaced(pages, view);
-    if (!widgetOf(view) || !isVisible(p)) return false;
-    seenPages.emplace_back(std::static_pointer_cast<View>(view.shared_from_this()), p.frame);
-    return true;
-  }
-  bool placeTextField(TextField& field, const NativePlacement& p) override {
-    if (!collecting) return isPlaced(entries, field);
-    if (!isVisible(p)) return false;
-    seenFields.emplace_back(std::static_pointer_cast<View>(field.shared_from_this()), p.frame);
-    return true;
-  }
-  static bool isVisible(const NativePlacement& p) { return p.visible.width() > 0 && p.visible.height() > 0; }
-  static bool isPlaced(const std::vector<Placed>& list, const View& v) {
-    return std::any_of(list.begin(), list.end(), [&](const Placed& p) { return p.view.lock().get() == &v; });
-  }
-
-  void scheduleFrame() {
-    if (tick == 0) tick = gtk_widget_add_tick_callback(toplevel, &Impl::onTick, this, nullptr);
-  }
-
-  static gboolean onTick(GtkWidget*, GdkFrameClock*, gpointer data) {
-    auto* self = static_cast<Impl*>(data);
-    bool changed = self->window->needsDisplay();
-    if (changed) self->layout();
-    bool animating = self->window->isAnimating(MainQueue::main().now());
-    // One more frame when an animation ends, for its settled look.
-    if (changed || animating || self->wasAnimating) self->queueDraw();
-    self->wasAnimating = animating;
-    if (animating) return G_SOURCE_CONTINUE;
-    self->tick = 0;
-    return G_SOURCE_REMOVE;
-  }
-
-  void queueDraw() {
-    for (auto* a : areas) gtk_widget_queue_draw(a);
-  }
-
-  // The placement pass: which pages and fields are on screen, where, and in what order;
-  // then the overlay is made to match.
-  void layout() {
-    window->didDisplay();
-    seenPages.clear();
-    seenFields.clear();
-    collecting = true;
-    renderTree(*window, nullptr, {this, std::nullopt});
-    collecting = false;
-    syncPlaced(pages, seenPages, [](const std::shared_ptr<View>& v) { return widgetOf(static_cast<WebView&>(*v)); });
-    syncPlaced(entries, seenFields, [this](const std::shared_ptr<View>& v) { return makeEntry(v); });
-    syncEntryTexts();
-    // One layer above each page, stacked page, layer, page, layer, ..., entries on top.
-    while (areas.size() < pages.size() + 1) addArea();
-    while (areas.size() > pages.size() + 1) {
-      gtk_widget_destroy(areas.back());
-      areas.pop_back();
-    }
-    int index = 0;
-    for (std::size_t i = 0; i < pages.size(); ++i) {
-      gtk_overlay_reorder_overlay(GTK_OVERLAY(overlay), pages[i].widget, index++);
-      gtk_overlay_reorder_overlay(GTK_OVERLAY(overlay), areas[i + 1], index++);
-    }
-    for (auto& e : entries) gtk_overlay_reorder_overlay(GTK_OVERLAY(overlay), e.widget, index++);
-    gtk_widget_queue_resize(overlay);
-  }
-
-  template <class Make>
-  void syncPlaced(std::vector<Placed>& placed, const std::vector<std::pair<std::shared_ptr<View>, Rect>>& seen,
-                  Make make) {
-    std::vector<Placed> next;
-    for (const auto& [view, frame] : seen) {
-      auto it = std::find_if(placed.begin(), placed.end(), [&](const Placed& p) { return p.view.lock() == view; });
-      if (it != placed.end()) {
-        it->frame = frame;
-        next.push_back(*it);
-        placed.erase(it);
-        continue;
-      }
-      GtkWidget* w = make(view);
-      if (!w) continue;
-      g_object_ref(w);
-      if (GtkWidget* old = gtk_widget_get_parent(w)) gtk_container_remove(GTK_CONTAINER(old), w);
-      gtk_overlay_add_overlay(GTK_OVERLAY(overlay), w);
-      gtk_widget_show(w);
-      next.push_back({view, w, frame});
-    }
-    for (auto& gone : placed) release(gone);  // off screen now
-    placed = std::move(next);
-  }
-
-  void release(Placed& p) {
-    if (gtk_widget_get_parent(p.widget) == overlay) gtk_container_remove(GTK_CONTAINER(overlay), p.widget);
-    g_object_unref(p.widget);
-  }
-
-  GtkWidget* makeEntry(const std::shared_ptr<View>& view) {
-    auto field = std::static_pointer_cast<TextField>(view);
-    GtkWidget* entry = gtk_entry_new();
-    gtk_entry_set_width_chars(GTK_ENTRY(entry), 1);
-    gtk_entry_set_text(GTK_ENTRY(entry), field->text().c_str());
-    gtk_entry_set_placeholder_text(GTK_ENTRY(entry), field->placeholder().c_str());
-    auto* weak = new std::weak_ptr<TextField>(field);
-    g_signal_connect_data(
-        entry, "changed", G_CALLBACK(+[](GtkEditable* e, gpointer data) {
-          if (auto f = static_cast<std::weak_ptr<TextField>*>(data)->lock()) f->setText(gtk_entry_get_text(GTK_ENTRY(e)));
-        }),
-        weak, [](gpointer data, GClosure*) { delete static_cast<std::weak_ptr<TextField>*>(data); }, GConnectFlags{});
-    if (entries.empty()) gtk_widget_grab_focus(entry);
-    return entry;
-  }
-
-  // Text set from the library shows in the entry (the entry's own edits are already there).
-  void syncEntryTexts() {
-    for (auto& e : entries) {
-      auto field = std::static_pointer_cast<TextField>(e.view.lock());
-      if (field && field->text() != gtk_entry_get_text(GTK_ENTRY(e.widget)))
-        gtk_entry_set_text(GTK_ENTRY(e.widget), field->text().c_str());
-    }
-  }
-
-  void addArea() {
-    GtkWidget* area = gtk_drawing_area_new();
-    g_object_set_data(G_OBJECT(area), kLayerKey, GSIZE_TO_POINTER(areas.size()));
-    g_signal_connect(area, "draw", G_CALLBACK(&Impl::onDraw), this);
-    // Clicks go through the upper layers to a page beneath; the window's capture decides
-    // who gets them. The overlay passes them through its own window around the layer, and
-    // the layer has no window of its own, which would take them (and hand them up to the
-    // top-level window, never to the page).
-    gtk_widget_set_has_window(area, FALSE);
-    gtk_overlay_add_overlay(GTK_OVERLAY(overlay), area);
-    gtk_overlay_set_overlay_pass_through(GTK_OVERLAY(overlay), area, TRUE);
-    gtk_widget_show(area);
-    areas.push_back(area);
-  }
-
-  static gboolean onDraw(GtkWidget* area, cairo_t* cr, gpointer data) {
-    auto* self = static_cast<Impl*>(data);
-    std::size_t layer = GPOINTER_TO_SIZE(g_object_get_data(G_OBJECT(area), kLayerKey));
-    if (layer == 0) {
-      cairo_set_source_rgb(cr, 1, 1, 1);  // a window's own background
-      cairo_paint(cr);
-      ++self->frames;
-    }
-    renderTree(*self->window, cr, {self, layer});
-    return TRUE;
-  }
-
-  static gboolean onChildPosition(GtkOverlay*, GtkWidget* child, GdkRectangle* out, gpointer data) {
-    auto* self = static_cast<Impl*>(data);
-    for (auto* list : {&self->pages, &self->entries}) {
-      for (const auto& p : *list) {
-        if (p.widget != child) continue;
-        *out = pixelRect(p.frame);
-        return TRUE;
-      }
-    }
-    return FALSE;  // drawing layers fill the overlay
-  }
-
-  Point toWindow(GtkGesture* g, double x, double y) {
-    int ox = 0, oy = 0;
-    gtk_widget_translate_coordinates(gtk_event_controller_get_widget(GTK_EVENT_CONTROLLER(g)), overlay,
-                                     static_cast<int>(x), static_cast<int>(y), &ox, &oy);
-    return {static_cast<double>(ox) + (x - std::floor(x)), static_cast<double>(oy) + (y - std::floor(y))};
-  }
-
-  // Pages and entries take their own clicks.
-  bool ownsClicks(const std::shared_ptr<View>& hit) const {
-    for (auto* list : {&pages, &entries}) {
-      for (const auto& p : *list) {
-        if (p.view.lock() == hit) return true;
-      }
-    }
-    return false;
-  }
-
-  static void onPressed(GtkGestureMultiPress* g, gint, gdouble x, gdouble y, gpointer data) {
-    auto* self = static_cast<Impl*>(data);
-    auto hit = self->window->hitTest(self->toWindow(GTK_GESTURE(g), x, y));
-    if (!hit || self->ownsClicks(hit)) {
-      self->pressed = nullptr;
-      gtk_gesture_set_state(GTK_GESTURE(g), GTK_EVENT_SEQUENCE_DENIED);
-      return;
-    }
-    self->pressed = hit;
-    gtk_gesture_set_state(GTK_GESTURE(g), GTK_EVENT_SEQUENCE_CLAIMED);
-  }
-
-  static void onReleased(GtkGestureMultiPress* g, gint, gdouble x, gdouble y, gpointer data) {
-    auto* self = static_cast<Impl*>(data);
-    auto pressed = std::exchange(self->pressed, nullptr);
-    Point p = self->toWindow(GTK_GESTURE(g), x, y);
-    // Released over the view it was pressed on: a tap, routed as every tap is.
-    if (pressed && self->window->hitTest(p) == pressed) self->window->sendTap(p);
-  }
+  std::unique_ptr<LayerStack> layers;
 };
 
 DesktopWindow::DesktopWindow(std::shared_ptr<Window> window, const std::string& title) : impl_(std::make_unique<Impl>()) {
@@ -268,74 +27,25 @@ DesktopWindow::DesktopWindow(std::shared_ptr<Window> window, const std::string& 
   gtk_window_set_default_size(GTK_WINDOW(d.toplevel), static_cast<int>(std::ceil(f.width())),
                               static_cast<int>(std::ceil(f.height())));
   gtk_window_set_resizable(GTK_WINDOW(d.toplevel), FALSE);
-  d.overlay = gtk_overlay_new();
-  gtk_widget_set_size_request(d.overlay, static_cast<int>(std::ceil(f.width())), static_cast<int>(std::ceil(f.height())));
-  gtk_container_add(GTK_CONTAINER(d.toplevel), d.overlay);
-  g_signal_connect(d.overlay, "get-child-position", G_CALLBACK(&Impl::onChildPosition), &d);
-  GtkWidget* base = gtk_drawing_area_new();
-  g_object_set_data(G_OBJECT(base), kLayerKey, GSIZE_TO_POINTER(0));
-  g_signal_connect(base, "draw", G_CALLBACK(&Impl::onDraw), &d);
-  gtk_container_add(GTK_CONTAINER(d.overlay), base);
-  d.areas.push_back(base);
-
-  d.clicks = gtk_gesture_multi_press_new(d.toplevel);
-  gtk_gesture_single_set_button(GTK_GESTURE_SINGLE(d.clicks), GDK_BUTTON_PRIMARY);
-  gtk_event_controller_set_propagation_phase(GTK_EVENT_CONTROLLER(d.clicks), GTK_PHASE_CAPTURE);
-  g_signal_connect(d.clicks, "pressed", G_CALLBACK(&Impl::onPressed), &d);
-  g_signal_connect(d.clicks, "released", G_CALLBACK(&Impl::onReleased), &d);
-
-  d.window->setDisplayHandler([impl = &d] { impl->scheduleFrame(); });
+  GtkWidget* overlay = gtk_overlay_new();
+  gtk_widget_set_size_request(overlay, static_cast<int>(std::ceil(f.width())), static_cast<int>(std::ceil(f.height())));
+  gtk_container_add(GTK_CONTAINER(d.toplevel), overlay);
+  d.layers = std::make_unique<LayerStack>(d.window, overlay, LayerStack::Options{});
   gtk_widget_show_all(d.toplevel);
-  d.layout();
-  d.scheduleFrame();
 }
 
 DesktopWindow::~DesktopWindow() {
   auto& d = *impl_;
-  d.window->setDisplayHandler({});
-  if (d.tick) gtk_widget_remove_tick_callback(d.toplevel, d.tick);
-  for (auto& p : d.pages) d.release(p);
-  for (auto& e : d.entries) d.release(e);
-  g_object_unref(d.clicks);
+  d.layers.reset();
   gtk_widget_destroy(d.toplevel);
   g_object_unref(d.toplevel);
 }
 
 const std::shared_ptr<Window>& DesktopWindow::window() const { return impl_->window; }
 GtkWidget* DesktopWindow::widget() const { return impl_->toplevel; }
-std::uint64_t DesktopWindow::framesDrawn() const { return impl_->frames; }
-std::size_t DesktopWindow::layerCount() const { return impl_->areas.size(); }
-
-bool DesktopWindow::writeScreenshot(const std::string& path) {
-  auto& d = *impl_;
-  if (d.window->needsDisplay()) d.layout();
-  GdkWindow* gdk = gtk_widget_get_window(d.overlay);
-  if (!gdk || !gtk_widget_get_mapped(d.overlay)) return renderViewToPng(*d.window, path);
-  // Let the next frame draw (bounded: a window that never draws is read as it is).
-  std::uint64_t before = d.frames;
-  d.queueDraw();
-  bool late = false;
-  guint timer = g_timeout_add(2000, +[](gpointer flag) {
-    *static_cast<bool*>(flag) = true;
-    return G_SOURCE_REMOVE;
-  }, &late);
-  while (d.frames == before && !late) g_main_context_iteration(nullptr, TRUE);
-  if (!late) g_source_remove(timer);
-  while (g_main_context_pending(nullptr)) g_main_context_iteration(nullptr, FALSE);
-  gdk_display_sync(gdk_window_get_display(gdk));
-  GtkAllocation a;
-  gtk_widget_get_allocation(d.overlay, &a);
-  GdkPixbuf* pixbuf = gdk_pixbuf_get_from_window(gdk, a.x, a.y, a.width, a.height);
-  if (!pixbuf) return renderViewToPng(*d.window, path);
-  GError* error = nullptr;
-  bool ok = gdk_pixbuf_save(pixbuf, path.c_str(), "png", &error, nullptr);
-  if (error) {
-    logLine(std::string("screenshot not written: ") + error->message);
-    g_error_free(error);
-  }
-  g_object_unref(pixbuf);
-  return ok;
-}
+std::uint64_t DesktopWindow::framesDrawn() const { return impl_->layers->framesDrawn(); }
+std::size_t DesktopWindow::layerCount() const { return impl_->layers->layerCount(); }
+bool DesktopWindow::writeScreenshot(const std::string& path) { return impl_->layers->writeScreenshot(path); }
 
 namespace {
 

@@ -1,0 +1,185 @@
+#include "host_fixture.h"
+
+#include <chrono>
+#include <optional>
+
+#include "platform/main_queue.h"
+#include "platform/toolkit/window.h"
+#include "qvad/configuration.h"
+#include "support/sandbox_process.h"
+
+// Last: the X headers define macros that the headers above must not see.
+#include <X11/Xatom.h>
+#include <X11/extensions/XTest.h>
+#include <gdk/gdkx.h>
+
+namespace qvad::hosts {
+
+void useSandbox() {
+  static testing::SandboxProcess* sandbox = nullptr;  // lives for the binary
+  if (!sandbox) {
+    sandbox = new testing::SandboxProcess(QVAD_SANDBOX_BIN);
+    ASSERT_TRUE(sandbox->ok()) << sandbox->error();
+    QvConfiguration::setApiBaseURL(sandbox->baseURL());
+    QvConfiguration::setCAFile(sandbox->caFile());
+  }
+}
+
+namespace {
+
+Display* xdisplay() { return GDK_DISPLAY_XDISPLAY(gdk_display_get_default()); }
+
+}  // namespace
+
+void personClickAt(int rootX, int rootY) {
+  Display* d = xdisplay();
+  XTestFakeMotionEvent(d, -1, rootX, rootY, CurrentTime);
+  XTestFakeButtonEvent(d, 1, True, CurrentTime);
+  XTestFakeButtonEvent(d, 1, False, CurrentTime);
+  XFlush(d);
+  // Let the display server deliver both before anything else is asked of it.
+  XSync(d, False);
+}
+
+void widgetToRoot(GtkWidget* widget, int x, int y, int& rootX, int& rootY) {
+  GtkWidget* top = gtk_widget_get_toplevel(widget);
+  int tx = 0, ty = 0, ox = 0, oy = 0;
+  gtk_widget_translate_coordinates(widget, top, x, y, &tx, &ty);
+  gdk_window_get_origin(gtk_widget_get_window(top), &ox, &oy);
+  rootX = ox + tx;
+  rootY = oy + ty;
+}
+
+void personClick(GtkWidget* widget) {
+  int x = 0, y = 0;
+  widgetToRoot(widget, gtk_widget_get_allocated_width(widget) / 2, gtk_widget_get_allocated_height(widget) / 2, x, y);
+  personClickAt(x, y);
+}
+
+namespace {
+
+// The GTK widget the host screen's point (0, 0) sits at: the overlay in the host's
+// window, or the library's own window over an X11 host.
+GtkWidget* hostScreenWidget(const QvHostWindow& host) {
+  GList* all = gtk_window_list_toplevels();
+  GtkWidget* found = nullptr;
+  if (host.nativeWindow() == 0) {
+    // A GTK host: the overlay is the top-level's child holding the host's content.
+    for (GList* l = all; l && !found; l = l->next) {
+      GtkWidget* child = gtk_bin_get_child(GTK_BIN(l->data));
+      if (child && GTK_IS_OVERLAY(child) && gtk_widget_get_mapped(child)) found = child;
+    }
+  } else {
+    for (GList* l = all; l && !found; l = l->next) {
+      GdkWindow* gdk = gtk_widget_get_window(GTK_WIDGET(l->data));
+      if (gdk && gdk_window_get_transient_for(gdk) &&
+          GDK_WINDOW_XID(gdk_window_get_transient_for(gdk)) == host.nativeWindow())
+        found = gtk_bin_get_child(GTK_BIN(l->data));
+    }
+  }
+  g_list_free(all);
+  return found;
+}
+
+}  // namespace
+
+void personClickInHost(const QvHostWindow& host, Point p) {
+  GtkWidget* w = hostScreenWidget(host);
+  ASSERT_NE(w, nullptr) << "the host screen is not on the display";
+  int x = 0, y = 0;
+  widgetToRoot(w, static_cast<int>(p.x), static_cast<int>(p.y), x, y);
+  personClickAt(x, y);
+}
+
+void personClickOn(const QvHostWindow& host, const View& view) {
+  const Rect f = frameInHost(view);
+  personClickInHost(host, f.center());
+}
+
+bool windowManagerRuns() {
+  Display* d = xdisplay();
+  Atom check = XInternAtom(d, "_NET_SUPPORTING_WM_CHECK", False);
+  Atom type;
+  int format;
+  unsigned long count = 0, after = 0;
+  unsigned char* data = nullptr;
+  bool runs = XGetWindowProperty(d, DefaultRootWindow(d), check, 0, 1, False, XA_WINDOW, &type, &format, &count,
+                                 &after, &data) == Success &&
+              count == 1;
+  if (data) XFree(data);
+  return runs;
+}
+
+bool runUntil(const std::function<bool()>& done, double seconds, const std::function<void()>& step) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+  while (!done()) {
+    if (std::chrono::steady_clock::now() >= end) return false;
+    if (step) {
+      step();
+    } else {
+      // Wakes at least every 10 ms, so a condition that no event announces is seen.
+      bool fired = false;
+      guint timer = g_timeout_add(10, +[](gpointer flag) {
+        *static_cast<bool*>(flag) = true;
+        return G_SOURCE_REMOVE;
+      }, &fired);
+      g_main_context_iteration(nullptr, TRUE);
+      if (!fired) g_source_remove(timer);
+    }
+  }
+  return true;
+}
+
+void runFor(double seconds, const std::function<void()>& step) {
+  runUntil([] { return false; }, seconds, step);
+}
+
+std::shared_ptr<View> hostView(const QvHostWindow& host) {
+  auto v = host.view();
+  return v ? std::static_pointer_cast<View>(v->window()) : nullptr;
+}
+
+namespace {
+
+std::shared_ptr<Button> findButtonIn(const std::shared_ptr<View>& root, const std::string& title) {
+  if (!root || root->isHidden()) return nullptr;
+  const auto subs = root->subviewsInDrawingOrder();
+  for (auto it = subs.rbegin(); it != subs.rend(); ++it)
+    if (auto found = findButtonIn(*it, title)) return found;
+  auto button = std::dynamic_pointer_cast<Button>(root);
+  return button && button->title() == title ? button : nullptr;
+}
+
+}  // namespace
+
+std::shared_ptr<Button> findButton(const QvHostWindow& host, const std::string& title) {
+  return findButtonIn(hostView(host), title);
+}
+
+std::shared_ptr<BaseWKWebViewController> presentedContainer(const QvHostWindow& host) {
+  for (auto c = host.viewController()->presentedViewController(); c; c = c->presentedViewController())
+    if (auto web = std::dynamic_pointer_cast<BaseWKWebViewController>(c)) return web;
+  return nullptr;
+}
+
+bool covered(const QvHostWindow& host) { return host.viewController()->presentedViewController() != nullptr; }
+
+Rect frameInHost(const View& view) {
+  const Rect b = view.bounds();
+  const Point o = view.convertToWindow({0, 0});
+  return {o.x, o.y, b.width(), b.height()};
+}
+
+std::string evaluate(WebView& page, const std::string& script, const std::function<void()>& step) {
+  bool done = false;
+  std::string out;
+  page.evaluateJavaScript(script, [&](std::optional<nlohmann::json> result, std::optional<PlatformError>) {
+    if (result && result->is_string()) out = result->get<std::string>();
+    if (result && result->is_number()) out = result->dump();
+    done = true;
+  });
+  runUntil([&] { return done; }, 10, step);
+  return out;
+}
+
+}  // namespace qvad::hosts
