@@ -1,23 +1,21 @@
 #!/usr/bin/env bash
-# The demo host on the headless backend against a sandbox it starts itself: the start and
-# floating flows print their callbacks in order, the screenshots are written, a wrong
-# secret prints the failure, and the secret reaches none of the output.
+# The demo host (a GTK window of its own with the library over it) against a sandbox it
+# starts itself, on a private display: the start and floating flows print their
+# callbacks in order, the screenshots are written, a wrong secret prints the failure,
+# and the secret reaches none of the output.
 set -euo pipefail
 ctl="$1"
 demo="$(dirname "$ctl")/../../examples/qvad-demo"
+display="$(dirname "$0")/../webkit/with_display.sh"
 tmp="$(mktemp -d)"
 trap 'rm -rf "$tmp"' EXIT
-unset QVAD_API_BASE_URL QVAD_CA_FILE DISPLAY
+unset QVAD_API_BASE_URL QVAD_CA_FILE
 export QVAD_DATA_DIR="$tmp/data" QVAD_DOCUMENTS_DIR="$tmp/documents"
-# Pango's font configuration keeps process-long caches that the leak checker would report,
-# and starts its cache thread in code the thread checker does not see (as the test suites).
-printf 'leak:libfontconfig.so\n' >"$tmp/lsan.supp"
-printf 'race:libfontconfig.so\nrace:g_str_has_suffix\n' >"$tmp/tsan.supp"
-export LSAN_OPTIONS="suppressions=$tmp/lsan.supp:print_suppressions=0"
-export TSAN_OPTIONS="${TSAN_OPTIONS:+$TSAN_OPTIONS:}suppressions=$tmp/tsan.supp"
+# The web engine's caches and settings stay in the run's directory.
+export XDG_CACHE_HOME="$tmp/cache" XDG_CONFIG_HOME="$tmp/config" XDG_DATA_HOME="$tmp/xdg-data"
 fail=0
 
-"$demo" --flow floating --out "$tmp/shots" >"$tmp/out" 2>"$tmp/err" || { echo "floating flow failed" >&2; fail=1; }
+"$display" "$demo" --flow floating --out "$tmp/shots" >"$tmp/out" 2>"$tmp/err" || { echo "floating flow failed" >&2; fail=1; }
 got="$(grep -E '^(start|floating) ' "$tmp/out" | tr '\n' '|' || true)"
 want='start complete ok|floating onShowAction|floating onClickAction|floating onCloseAction|'
 [ "$got" = "$want" ] || { echo "callbacks: expected $want, got $got" >&2; fail=1; }
@@ -27,7 +25,7 @@ done
 # The badge is gone from the last picture: it differs from the one with the badge.
 cmp -s "$tmp/shots/01-floating-badge.png" "$tmp/shots/03-floating-closed.png" && { echo "badge not removed" >&2; fail=1; }
 
-if "$demo" --flow start --secret not-the-secret >"$tmp/wrong" 2>>"$tmp/err"; then
+if "$display" "$demo" --flow start --secret not-the-secret >"$tmp/wrong" 2>>"$tmp/err"; then
   echo "a wrong secret exited 0" >&2
   fail=1
 fi
@@ -37,6 +35,6 @@ for f in "$tmp/out" "$tmp/err" "$tmp/wrong"; do
   if grep -q -e demo-secret -e not-the-secret "$f"; then echo "the secret leaked into $f" >&2; fail=1; fi
 done
 
-"$demo" --flow sideways >/dev/null 2>&1 && { echo "an unknown flow was accepted" >&2; fail=1; }
+"$display" "$demo" --flow sideways >/dev/null 2>&1 && { echo "an unknown flow was accepted" >&2; fail=1; }
 [ "$fail" = 0 ] || { echo "--- output"; cat "$tmp/out"; echo "--- errors"; tail -20 "$tmp/err"; } >&2
 exit $fail

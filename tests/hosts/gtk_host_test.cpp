@@ -2,6 +2,9 @@
 // display server, on the host's own widgets and on the library's views over them.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <thread>
+
 #include "gtk_host_app.h"
 #include "host_fixture.h"
 #include "sdk/qv_inter_active_ad_view.h"
@@ -52,6 +55,9 @@ TEST_F(GtkHostTest, HostWidgetsBesideTheBadgeGetTheirClicksAndTheBadgeOpensTheBr
   clickTextViewBesideTheBadge();
   ASSERT_TRUE(runUntil([&] { return app->textViewPresses == 1; }, 5)) << "the host's text view got no press";
   EXPECT_FALSE(app->badgeClicked);
+  if (const char* dir = std::getenv("QVAD_SCREENSHOT_DIR")) {
+    EXPECT_TRUE(writeWindowPng(GTK_WIDGET(app->window()), std::string(dir) + "/gtk-host.png"));
+  }
 
   personClickOn(*app->host(), *badge()->gifView());
   ASSERT_TRUE(runUntil([&] { return app->badgeClicked && covered(*app->host()); }, 10)) << app->lastEvent;
@@ -125,6 +131,34 @@ TEST_F(GtkHostTest, DetachClosesTheAdAndGivesTheHostItsWidgetsBack) {
 
   clickTextViewBesideTheBadge();
   EXPECT_TRUE(runUntil([&] { return app->textViewPresses == 1; }, 5));
+}
+
+}  // namespace
+}  // namespace qvad::hosts
+
+namespace qvad::hosts {
+namespace {
+
+TEST(HostWindow, CallsOffTheMainThreadStopTheProcessAndANullWindowAttachesNothing) {
+  EXPECT_EQ(QvHostWindow::attach(nullptr), nullptr);
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_DEATH(std::thread([] { QvHostWindow::attach(nullptr); }).join(), "main thread");
+}
+
+TEST(HostWindow, WindowOfItsOwnIsAPhoneSizedScreenThatGoesOnDetach) {
+  auto host = QvHostWindow::overNativeWindow(0);
+  ASSERT_TRUE(host);
+  EXPECT_EQ(host->nativeWindow(), 0u);
+  ASSERT_TRUE(runUntil([&] { return hostView(*host)->frame().width() == 375; }, 5));
+  EXPECT_EQ(hostView(*host)->frame().height(), 812);
+  EXPECT_NE(QvHostWindow::overNativeWindow(0), host) << "each call opens a window of its own";
+  host.reset();
+  runFor(0.2);
+  GList* all = gtk_window_list_toplevels();
+  int mapped = 0;
+  for (GList* l = all; l; l = l->next) mapped += gtk_widget_get_mapped(GTK_WIDGET(l->data)) ? 1 : 0;
+  g_list_free(all);
+  EXPECT_EQ(mapped, 0) << "the library's windows close with their host windows";
 }
 
 }  // namespace

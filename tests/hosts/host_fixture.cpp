@@ -3,6 +3,7 @@
 #include <chrono>
 #include <optional>
 
+#include "platform/gtk/host_screen.h"
 #include "platform/main_queue.h"
 #include "platform/toolkit/window.h"
 #include "qvad/configuration.h"
@@ -55,33 +56,6 @@ void personClick(GtkWidget* widget) {
   widgetToRoot(widget, gtk_widget_get_allocated_width(widget) / 2, gtk_widget_get_allocated_height(widget) / 2, x, y);
   personClickAt(x, y);
 }
-
-namespace {
-
-// The GTK widget the host screen's point (0, 0) sits at: the overlay in the host's
-// window, or the library's own window over an X11 host.
-GtkWidget* hostScreenWidget(const QvHostWindow& host) {
-  GList* all = gtk_window_list_toplevels();
-  GtkWidget* found = nullptr;
-  if (host.nativeWindow() == 0) {
-    // A GTK host: the overlay is the top-level's child holding the host's content.
-    for (GList* l = all; l && !found; l = l->next) {
-      GtkWidget* child = gtk_bin_get_child(GTK_BIN(l->data));
-      if (child && GTK_IS_OVERLAY(child) && gtk_widget_get_mapped(child)) found = child;
-    }
-  } else {
-    for (GList* l = all; l && !found; l = l->next) {
-      GdkWindow* gdk = gtk_widget_get_window(GTK_WIDGET(l->data));
-      if (gdk && gdk_window_get_transient_for(gdk) &&
-          GDK_WINDOW_XID(gdk_window_get_transient_for(gdk)) == host.nativeWindow())
-        found = gtk_bin_get_child(GTK_BIN(l->data));
-    }
-  }
-  g_list_free(all);
-  return found;
-}
-
-}  // namespace
 
 void personClickInHost(const QvHostWindow& host, Point p) {
   GtkWidget* w = hostScreenWidget(host);
@@ -168,6 +142,17 @@ Rect frameInHost(const View& view) {
   const Rect b = view.bounds();
   const Point o = view.convertToWindow({0, 0});
   return {o.x, o.y, b.width(), b.height()};
+}
+
+bool writeWindowPng(GtkWidget* toplevel, const std::string& path) {
+  runFor(0.3);  // pending frames drawn
+  GdkWindow* gdk = gtk_widget_get_window(toplevel);
+  gdk_display_sync(gdk_window_get_display(gdk));
+  GdkPixbuf* pixbuf = gdk_pixbuf_get_from_window(gdk, 0, 0, gdk_window_get_width(gdk), gdk_window_get_height(gdk));
+  if (!pixbuf) return false;
+  bool ok = gdk_pixbuf_save(pixbuf, path.c_str(), "png", nullptr, nullptr);
+  g_object_unref(pixbuf);
+  return ok;
 }
 
 std::string evaluate(WebView& page, const std::string& script, const std::function<void()>& step) {

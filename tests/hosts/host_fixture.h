@@ -53,6 +53,10 @@ bool covered(const QvHostWindow& host);
 /// The frame of a view in the host screen's points.
 Rect frameInHost(const View& view);
 
+/// Writes a whole top-level window as the display shows it (decorations drawn by the
+/// window itself included) to a PNG file.
+bool writeWindowPng(GtkWidget* toplevel, const std::string& path);
+
 /// Runs `script` in the page and waits for its result (a string; "" on failure).
 std::string evaluate(WebView& page, const std::string& script, const std::function<void()>& step = {});
 

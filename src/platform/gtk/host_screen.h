@@ -13,6 +13,8 @@
 #include "platform/toolkit/window.h"
 #include "qvad/host_window.h"
 
+typedef struct _GtkWidget GtkWidget;
+
 namespace qvad {
 
 /// The host's own screen as the library sees it: nothing drawn, nothing tapped.
@@ -41,6 +43,8 @@ struct QvHostWindow::Impl {
   /// Writes what the host's content area shows now, the host's widgets and the
   /// library's layers, to a PNG file (demo and test tooling).
   virtual bool writeScreenshot(const std::string& path) = 0;
+  /// The GTK widget whose top-left corner is the host screen's (0, 0).
+  virtual GtkWidget* screenWidget() const = 0;
 
   /// The content area has this size now (points): the window and, for the key host
   /// window, the main screen follow.
@@ -68,6 +72,9 @@ struct QvHostWindow::Impl {
 
 /// What a host window shows, as a PNG file; false when it is detached or not written.
 bool writeHostScreenshot(const QvHostWindow& host, const std::string& path);
+
+/// That widget of a host window (tooling); nullptr once it is detached.
+GtkWidget* hostScreenWidget(const QvHostWindow& host);
 
 /// Made by the two ways in.
 std::unique_ptr<QvHostWindow::Impl> makeGtkHost(GtkWindow* window, bool ownWindow);

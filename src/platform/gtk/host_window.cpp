@@ -141,10 +141,24 @@ void QvHostWindow::Impl::detach() {
   activityChanged();
 }
 
-bool writeHostScreenshot(const QvHostWindow& host, const std::string& path) {
+namespace {
+
+QvHostWindow::Impl* attachedImpl(const QvHostWindow& host) {
   auto& impls = registry().impls;
   auto it = impls.find(&host);
-  return it != impls.end() && it->second->attached && it->second->writeScreenshot(path);
+  return it != impls.end() && it->second->attached ? it->second : nullptr;
+}
+
+}  // namespace
+
+bool writeHostScreenshot(const QvHostWindow& host, const std::string& path) {
+  auto* impl = attachedImpl(host);
+  return impl && impl->writeScreenshot(path);
+}
+
+GtkWidget* hostScreenWidget(const QvHostWindow& host) {
+  auto* impl = attachedImpl(host);
+  return impl ? impl->screenWidget() : nullptr;
 }
 
 QvHostWindow::QvHostWindow(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {

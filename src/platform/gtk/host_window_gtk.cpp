@@ -74,6 +74,8 @@ class GtkHost final : public QvHostWindow::Impl {
 
   bool writeScreenshot(const std::string& path) override { return layers_ && layers_->writeScreenshot(path); }
 
+  GtkWidget* screenWidget() const override { return overlay_; }
+
   void teardown() override {
     if (!toplevel_) return;
     setCover(false);

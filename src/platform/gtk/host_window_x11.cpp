@@ -95,6 +95,8 @@ class X11Host final : public QvHostWindow::Impl {
 
   bool writeScreenshot(const std::string& path) override { return layers_ && layers_->writeScreenshot(path); }
 
+  GtkWidget* screenWidget() const override { return overlay_; }
+
   void teardown() override {
     if (!top_) return;
     gdk_window_remove_filter(foreign_, &X11Host::filter, this);
