@@ -35,6 +35,14 @@ class QvConfiguration {
   static void setDataDirectory(std::string path);
   static std::string dataDirectory();
 
+  /// The user's choice to limit ad tracking: while limited, every request carries an
+  /// empty advertising identifier. Kept in the identifier file of the data directory,
+  /// so it holds in later runs; requests built after the call follow it (the file is
+  /// written in the background). limitAdTracking() answers what requests carry: it is
+  /// also true while that file cannot be read, since it may hold an earlier opt-out.
+  static void setLimitAdTracking(bool limited);
+  static bool limitAdTracking();
+
   /// Receives every console line of the library, without the trailing newline, on
   /// whatever thread wrote it. An empty function restores the default (standard output).
   using LogSink = std::function<void(std::string_view line)>;

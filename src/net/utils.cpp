@@ -33,13 +33,7 @@ std::int64_t Utils::timestamp() {
   return static_cast<std::int64_t>(Clock::current()->secondsSince1970() * 1000.0);
 }
 
-std::string Utils::getMyIDFA() {
-  auto ids = AdvertisingIdentifier::shared();
-  if (!ids->isAdvertisingTrackingEnabled()) return "";
-  std::string uuid = ids->uuidString();
-  if (uuid.find("00000000-0000-0000-0000-000000000000") != std::string::npos) return "";
-  return uuid;
-}
+std::string Utils::getMyIDFA() { return AdvertisingIdentifier::shared()->identifierForTracking(); }
 
 std::string Utils::networkWordForFlags(std::uint32_t flags) {
   using M = QvNetworkReachabilityManager;

@@ -15,6 +15,8 @@
 namespace qvad {
 namespace {
 
+constexpr const char* kNoIdentifier = "00000000-0000-0000-0000-000000000000";
+
 bool isUpperUUID(const std::string& s) {
   if (s.size() != 36) return false;
   for (std::size_t i = 0; i < s.size(); ++i) {
@@ -87,7 +89,7 @@ std::optional<std::string> AdvertisingIdentifier::loadLocked() {
   // It may hold the user's opt-out: honour it as limited, and never write over it.
   unusable_ = true;
   limited_ = true;
-  uuid_ = "00000000-0000-0000-0000-000000000000";
+  uuid_ = kNoIdentifier;
   return "advertising identifier: cannot use " + path_ + " (" + reason +
          "); tracking stays limited and the file is left as it is";
 }
@@ -110,9 +112,13 @@ auto AdvertisingIdentifier::withLoaded(F&& f) {
   }
 }
 
-void AdvertisingIdentifier::saveLocked() {
+std::string AdvertisingIdentifier::fileTextLocked() const {
   nlohmann::json j = {{"identifier", uuid_}, {"limitTracking", limited_}};
-  writeFileAtomically(path_, j.dump(2) + "\n");  // a failed write keeps the identifier for this process
+  return j.dump(2) + "\n";
+}
+
+void AdvertisingIdentifier::saveLocked() {
+  writeFileAtomically(path_, fileTextLocked());  // a failed write keeps the identifier for this process
 }
 
 std::string AdvertisingIdentifier::uuidString() {
@@ -123,21 +129,42 @@ bool AdvertisingIdentifier::isAdvertisingTrackingEnabled() {
   return withLoaded([&] { return !limited_; });
 }
 
+std::string AdvertisingIdentifier::identifierForTracking() {
+  return withLoaded([&] { return limited_ || uuid_ == kNoIdentifier ? std::string() : uuid_; });
+}
+
 void AdvertisingIdentifier::setLimitTracking(bool limited) {
+  applyLimitTracking(limited);
+  writeFile();
+}
+
+void AdvertisingIdentifier::applyLimitTracking(bool limited) {
   withLoaded([&] {
-    if (unusable_) uuid_ = makeUUID();  // the user's explicit choice replaces the damaged file
+    // The user's explicit choice replaces a damaged file, and an identifier of zeros
+    // would keep an "unlimited" choice from ever taking effect.
+    if (unusable_ || uuid_ == kNoIdentifier) uuid_ = makeUUID();
     unusable_ = false;
     limited_ = limited;
-    saveLocked();
   });
+}
+
+void AdvertisingIdentifier::writeFile() {
+  std::lock_guard turn(writeMu_);
+  std::string text;
+  {
+    std::lock_guard lock(mu_);
+    if (!loaded_ || unusable_) return;  // nothing chosen: a file that is there stays as it is
+    text = fileTextLocked();
+  }
+  writeFileAtomically(path_, text);  // a failed write keeps the state for this process
 }
 
 void AdvertisingIdentifier::reset() {
   withLoaded([&] {
     unusable_ = false;
     uuid_ = makeUUID();
-    saveLocked();
   });
+  writeFile();
 }
 
 }  // namespace qvad

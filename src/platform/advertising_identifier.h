@@ -27,8 +27,20 @@ class AdvertisingIdentifier {
   /// while the file cannot be used.
   std::string uuidString();
   bool isAdvertisingTrackingEnabled();
+  /// What requests carry, read in one step: the identifier, or empty while tracking is
+  /// limited or the identifier is all zeros.
+  std::string identifierForTracking();
 
+  /// The user's choice: in effect at once for every reader, and written to the file
+  /// before this returns.
   void setLimitTracking(bool limited);
+  /// The same choice without the write, for a caller that must not wait for the disk;
+  /// writeFile() persists it. A damaged file, or an all-zero identifier, gives way to a
+  /// new identifier, as the user has now chosen.
+  void applyLimitTracking(bool limited);
+  /// Writes the current state, once a choice was made. Writes from several threads
+  /// take turns and each writes the state of its turn, so the file ends with the latest.
+  void writeFile();
   /// Makes a new identifier (the old one is forgotten).
   void reset();
 
@@ -41,6 +53,8 @@ class AdvertisingIdentifier {
  private:
   /// Reads the file on first use; a line for the console when it cannot be used.
   std::optional<std::string> loadLocked();
+  std::string fileTextLocked() const;
+  /// Only on first use, under mu_: no writeFile() can have begun before the load.
   void saveLocked();
   /// Runs `f` under the lock with the file loaded, then writes the load's console line
   /// after unlocking: a log sink may itself ask for the identifier.
@@ -48,6 +62,7 @@ class AdvertisingIdentifier {
   auto withLoaded(F&& f);
 
   const std::string path_;
+  std::mutex writeMu_;  // held across a whole writeFile(), taken before mu_
   std::mutex mu_;
   bool loaded_ = false;
   std::string uuid_;

@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <mutex>
 
+#include "platform/advertising_identifier.h"
+#include "platform/dispatch.h"
 #include "platform/log.h"
 
 #ifndef QVAD_DEFAULT_API_BASE_URL
@@ -100,6 +102,16 @@ std::string QvConfiguration::dataDirectory() {
   std::string dir = setOrEnv(&Settings::dataDirectory, "QVAD_DATA_DIR");
   return dir.empty() ? xdgDataHome() + "/qvad" : dir;
 }
+
+void QvConfiguration::setLimitAdTracking(bool limited) {
+  auto ids = AdvertisingIdentifier::shared();
+  ids->applyLimitTracking(limited);
+  // The write ends in an fsync, which may take longer than a frame: a host may well
+  // call this from its main thread.
+  GlobalQueue::async([ids] { ids->writeFile(); });
+}
+
+bool QvConfiguration::limitAdTracking() { return AdvertisingIdentifier::shared()->identifierForTracking().empty(); }
 
 void QvConfiguration::setLogSink(LogSink sink) {
   std::lock_guard lock(settings().mu);

@@ -57,6 +57,14 @@ class MainQueue {
   /// Runs every ready task and every timer due now, including tasks those post;
   /// returns how many of the queue's tasks and timers ran.
   virtual std::size_t runUntilIdle() = 0;
+  /// One turn of a host's own loop: runs what is ready now, in rounds (a round runs the
+  /// tasks queued and the timers due when it began; what they post goes to the next
+  /// round), at most kIterateRounds of them, and never waits. True when anything ran.
+  virtual bool iterate() = 0;
+
+  /// Work that keeps posting more stops a call to iterate() after this many rounds and
+  /// continues in the next call, so that it cannot hold a host's frame.
+  static constexpr int kIterateRounds = 64;
 };
 
 /// Posts to the installed main queue.
@@ -125,6 +133,8 @@ class HeadlessMainQueue final : public MainQueue {
   void useVirtualClock(bool enabled, double start = 0);
 
   std::size_t runUntilIdle() override;
+  /// Timers count as due against the clock in use: a virtual clock does not move.
+  bool iterate() override;
   /// Virtual clock: moves time forward in timer steps, running what becomes due.
   /// Real clock: keeps running tasks and timers for `seconds` of wall time.
   void runFor(double seconds) override;
@@ -138,6 +148,7 @@ class HeadlessMainQueue final : public MainQueue {
 
  private:
   bool runOne(std::unique_lock<std::mutex>& lock);
+  bool runRound(std::unique_lock<std::mutex>& lock);
   double nowLocked() const;
 
   mutable std::mutex mu_;

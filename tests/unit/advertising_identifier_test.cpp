@@ -8,6 +8,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "net/utils.h"
@@ -37,6 +38,7 @@ void expectOptOutHolds(const std::string& path, const std::string& reason) {
     AdvertisingIdentifier ids(path);
     EXPECT_FALSE(ids.isAdvertisingTrackingEnabled());
     EXPECT_EQ(ids.uuidString(), "00000000-0000-0000-0000-000000000000");
+    EXPECT_EQ(ids.identifierForTracking(), "") << "what requests and limitAdTracking() read";
     EXPECT_FALSE(ids.isAdvertisingTrackingEnabled()) << "and stays so on a second read";
   }
   EXPECT_EQ(std::filesystem::is_directory(path), wasDirectory);
@@ -139,6 +141,40 @@ TEST(AdvertisingIdentifierDamage, OnlyAMissingFileGetsANewIdentifierAndAnExplici
   ids.setLimitTracking(false);  // the user asks for tracking: a well-formed file again
   EXPECT_TRUE(ids.isAdvertisingTrackingEnabled());
   EXPECT_EQ(AdvertisingIdentifier(path).uuidString(), ids.uuidString());
+}
+
+TEST(AdvertisingIdentifierChoice, AnAllZeroIdentifierIsNoneUntilTheUserAsksForTracking) {
+  testing::TempDir dir;
+  const std::string path = dir.path() + "/advertising-identifier.json";
+  dir.write("advertising-identifier.json", R"({"identifier":"00000000-0000-0000-0000-000000000000","limitTracking":false})");
+  AdvertisingIdentifier ids(path);
+  EXPECT_TRUE(ids.isAdvertisingTrackingEnabled());
+  EXPECT_EQ(ids.identifierForTracking(), "") << "zeros are sent as no identifier";
+  ids.setLimitTracking(false);
+  const std::string made = ids.identifierForTracking();
+  EXPECT_NE(made, "") << "asking for tracking must give requests an identifier";
+  EXPECT_NE(made, "00000000-0000-0000-0000-000000000000");
+  EXPECT_EQ(AdvertisingIdentifier(path).identifierForTracking(), made);
+}
+
+TEST(AdvertisingIdentifierChoice, ChoicesFromManyThreadsLeaveTheFileWithTheLastOne) {
+  testing::TempDir dir;
+  const std::string path = dir.path() + "/advertising-identifier.json";
+  AdvertisingIdentifier ids(path);
+  const std::string id = ids.uuidString();
+  std::vector<std::thread> choosers;
+  for (int t = 0; t < 4; ++t) {
+    choosers.emplace_back([&, t] {
+      for (int i = 0; i < 20; ++i) {
+        ids.applyLimitTracking((t + i) % 2 == 0);
+        ids.writeFile();
+      }
+    });
+  }
+  for (auto& c : choosers) c.join();
+  AdvertisingIdentifier later(path);
+  EXPECT_EQ(later.isAdvertisingTrackingEnabled(), ids.isAdvertisingTrackingEnabled());
+  EXPECT_EQ(later.uuidString(), id);
 }
 
 }  // namespace

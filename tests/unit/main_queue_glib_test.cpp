@@ -1,8 +1,10 @@
 #include "platform/gtk/main_queue_glib.h"
 
+#include <glib.h>
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -124,6 +126,66 @@ TEST_F(GlibMainQueueTest, RunUntilGivesUpAfterItsTimeOut) {
   EXPECT_TRUE(queue.runUntil([] { return true; }, 0));
 }
 
+// On a context of the test's own nothing else in the process has sources, so what
+// iterate() reports comes from the queue and the test alone.
+class GlibIterateTest : public ::testing::Test {
+ protected:
+  ~GlibIterateTest() override {
+    queue.reset();  // drops what is still queued
+    g_main_context_unref(context);
+  }
+  GMainContext* context = g_main_context_new();
+  std::unique_ptr<GlibMainQueue> queue = std::make_unique<GlibMainQueue>(context);
+};
+
+TEST_F(GlibIterateTest, RunsReadyTasksAndDueTimersWithoutWaitingForLaterOnes) {
+  std::string order;
+  queue->async([&] {
+    order += "a";
+    queue->async([&] { order += "b"; });
+  });
+  queue->asyncAfter(0, [&] { order += "t"; });
+  queue->asyncAfter(2, [&] { order += "late"; });
+  EXPECT_TRUE(queue->iterate());
+  EXPECT_EQ(order, "atb");
+  EXPECT_FALSE(queue->iterate()) << "waiting for the later timer would have run it";
+  EXPECT_EQ(queue->pendingTimers(), 1u);
+}
+
+TEST_F(GlibIterateTest, ReturnsWhileSourcesKeepBecomingReady) {
+  int reposts = 0;
+  std::function<void()> again = [&] {
+    ++reposts;
+    queue->async(again);
+  };
+  queue->async(again);
+  EXPECT_TRUE(queue->iterate());
+  EXPECT_GT(reposts, 1) << "a chain of posts goes on within the call";
+  EXPECT_LE(reposts, MainQueue::kIterateRounds);
+  const int first = reposts;
+  EXPECT_TRUE(queue->iterate());
+  EXPECT_GT(reposts, first) << "and resumes in the next";
+
+  // Another source of the context that is always ready: a toolkit's idle handler.
+  int idles = 0;
+  GSource* busy = g_idle_source_new();
+  g_source_set_callback(
+      busy,
+      [](gpointer count) -> gboolean {
+        ++*static_cast<int*>(count);
+        return G_SOURCE_CONTINUE;
+      },
+      &idles, nullptr);
+  g_source_attach(busy, context);
+  queue.reset();  // only the idle source is left
+  queue = std::make_unique<GlibMainQueue>(context);
+  EXPECT_TRUE(queue->iterate());
+  EXPECT_GE(idles, 1);
+  EXPECT_LE(idles, MainQueue::kIterateRounds);
+  g_source_destroy(busy);
+  g_source_unref(busy);
+}
+
 TEST(GlibMainQueue, ADestroyedQueueDropsWhatItHeldWithoutRunningIt) {
   auto token = std::make_shared<int>(0);
   bool ran = false;
@@ -146,6 +208,10 @@ TEST(GlibMainQueue, DrivesTheLibrarysMainLoopWhenInstalled) {
   std::thread worker([&] { dispatchMain([&] { done = MainQueue::main().isMainThread(); }); });
   EXPECT_TRUE(QvMainLoop::runUntil([&] { return done; }, kWait));
   worker.join();
+  bool turned = false;
+  dispatchMain([&] { turned = true; });
+  EXPECT_TRUE(QvMainLoop::iterate());
+  EXPECT_TRUE(turned) << "one turn of a host's own loop runs the library's posted work";
   dispatchMain([] { QvMainLoop::stop(); });
   QvMainLoop::run();
 }

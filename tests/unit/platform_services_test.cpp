@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "platform/main_queue.h"
 #include "platform/notification_center.h"
 #include "platform/url_cache.h"
+#include "qvad/main_loop.h"
 #include "support/scoped_env.h"
 #include "support/temp_dir.h"
 
@@ -68,6 +70,64 @@ TEST(MainQueue, RunStopsFromATask) {
   });
   q->run();
   EXPECT_EQ(ran, 2);
+}
+
+// A host's own loop calls QvMainLoop::iterate() once a frame.
+TEST(QvMainLoopIterate, RunsReadyTasksAndTimersDueOnTheClockInUseThenReportsNothingLeft) {
+  auto* q = HeadlessMainQueue::current();
+  q->useVirtualClock(true, 10);
+  std::string order;
+  q->asyncAfter(1, [&] { order += "[11]"; });
+  q->asyncAfter(0, [&] { order += "[10]"; });
+  q->async([&] {
+    order += "a";
+    q->async([&] { order += "b"; });  // the next round, still in this call
+  });
+  EXPECT_TRUE(QvMainLoop::iterate());
+  EXPECT_EQ(order, "a[10]b");
+  EXPECT_FALSE(QvMainLoop::iterate()) << "the virtual clock stood still: nothing is due";
+  EXPECT_EQ(q->pendingTimers(), 1u);
+  q->useVirtualClock(true, 11);
+  EXPECT_TRUE(QvMainLoop::iterate());
+  EXPECT_EQ(order, "a[10]b[11]");
+  q->useVirtualClock(false);
+
+  bool fired = false;
+  TimerId soon = q->asyncAfter(2, [&] { fired = true; });
+  EXPECT_FALSE(QvMainLoop::iterate()) << "waiting for the timer would have run it";
+  EXPECT_FALSE(fired);
+  q->cancel(soon);
+}
+
+TEST(QvMainLoopIterate, WorkThatKeepsPostingMoreIsCutOffAndGoesOnInTheNextCall) {
+  auto* q = HeadlessMainQueue::current();
+  q->useVirtualClock(true, 0);
+  bool stop = false;
+  int tasks = 0, timers = 0;
+  std::function<void()> again = [&] {
+    ++tasks;
+    if (!stop) q->async(again);
+  };
+  std::function<void()> rearm = [&] {
+    ++timers;
+    if (!stop) q->asyncAfter(0, rearm);  // due at once: the clock does not move
+  };
+  q->async(again);
+  q->asyncAfter(0, rearm);
+  EXPECT_TRUE(QvMainLoop::iterate());
+  EXPECT_EQ(tasks, MainQueue::kIterateRounds) << "once a round";
+  EXPECT_EQ(timers, MainQueue::kIterateRounds);
+  EXPECT_TRUE(QvMainLoop::iterate());
+  EXPECT_EQ(tasks, 2 * MainQueue::kIterateRounds);
+  stop = true;
+  q->runUntilIdle();
+  q->useVirtualClock(false);
+}
+
+TEST(QvMainLoopDeathTest, RunningTheLoopOffTheMainThreadStopsTheProcess) {
+  EXPECT_DEATH(std::thread([] { QvMainLoop::iterate(); }).join(),
+               "Fatal error: QvMainLoop::iterate\\(\\) called off the library's main thread");
+  EXPECT_DEATH(std::thread([] { QvMainLoop::runFor(0); }).join(), "QvMainLoop::runFor\\(\\) called off");
 }
 
 TEST(NotificationCenter, ObserversByNameAndRemovalDuringPost) {

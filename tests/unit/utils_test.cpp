@@ -6,11 +6,14 @@
 #include "platform/advertising_identifier.h"
 #include "platform/defaults.h"
 #include "platform/device.h"
+#include "platform/main_queue.h"
 #include "platform/reachability.h"
 #include "platform/service_slot.h"
+#include "qvad/configuration.h"
 #include "qvad/qv_inter_active_ad_manager.h"
 #include "sdk/qv_inter_active_ad_manager_internal.h"
 #include "support/fixed_services.h"
+#include "support/temp_dir.h"
 
 namespace qvad {
 namespace {
@@ -163,6 +166,32 @@ TEST_F(UtilsTest, AdvertisingIdentifierRules) {
   ASSERT_EQ(params.count("idfa"), 1u) << "present even when empty";
   EXPECT_EQ(params.at("idfa"), "");
   EXPECT_EQ(Utils::getDefaultParams("1", 1).at("deviceId"), "");
+}
+
+TEST_F(UtilsTest, TheHostsTrackingChoiceReachesRequestsAndLastsInTheIdentifierFile) {
+  testing::TempDir dir;  // a data directory of its own: only this test writes its file
+  const std::string saved = QvConfiguration::dataDirectory();
+  QvConfiguration::setDataDirectory(dir.path());
+  const std::string path = dir.path() + "/advertising-identifier.json";
+  const std::string id = AdvertisingIdentifier::shared()->uuidString();
+  // The file is written in the background; a store of its own reads it as a later run would.
+  auto fileRecords = [&](bool limited) {
+    return HeadlessMainQueue::current()->runUntil(
+        [&] { return AdvertisingIdentifier(path).isAdvertisingTrackingEnabled() == !limited; }, 10);
+  };
+
+  QvConfiguration::setLimitAdTracking(true);
+  EXPECT_TRUE(QvConfiguration::limitAdTracking());
+  EXPECT_EQ(Utils::getDefaultParams("1", 1).at("deviceId"), "") << "in effect before the file is written";
+  EXPECT_EQ(managerInternal::getStartParams().at("idfa"), "");
+  EXPECT_TRUE(fileRecords(true));
+  EXPECT_EQ(AdvertisingIdentifier(path).uuidString(), id) << "limiting keeps the identifier for later";
+
+  QvConfiguration::setLimitAdTracking(false);
+  EXPECT_FALSE(QvConfiguration::limitAdTracking());
+  EXPECT_EQ(Utils::getDefaultParams("1", 1).at("deviceId"), id);
+  EXPECT_TRUE(fileRecords(false));
+  QvConfiguration::setDataDirectory(saved);
 }
 
 TEST_F(UtilsTest, NetworkWordFromProbe) {

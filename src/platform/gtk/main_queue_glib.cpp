@@ -228,6 +228,19 @@ std::size_t GlibMainQueue::runUntilIdle() {
   return ran_ - before;
 }
 
+bool GlibMainQueue::iterate() {
+  ContextOwner owner(context_);
+  if (!owner.owned()) return false;
+  // Each iteration is one round: the queue's source runs what was ready when it was
+  // dispatched. The bound keeps an idle source elsewhere, or a task that re-posts
+  // itself, from holding the host's frame.
+  bool ran = false;
+  for (int round = 0; round < kIterateRounds && g_main_context_pending(context_); ++round) {
+    if (g_main_context_iteration(context_, FALSE)) ran = true;
+  }
+  return ran;
+}
+
 std::size_t GlibMainQueue::pendingTasks() const {
   std::lock_guard lock(mu_);
   return tasks_.size();

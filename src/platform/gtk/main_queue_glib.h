@@ -43,6 +43,9 @@ class GlibMainQueue final : public MainQueue {
   void runFor(double seconds) override;
   bool runUntil(const std::function<bool()>& done, double timeoutSeconds) override;
   std::size_t runUntilIdle() override;
+  /// Dispatches what is pending on the context, the toolkit's own events included, in
+  /// at most kIterateRounds iterations that never block.
+  bool iterate() override;
 
   /// Number of queued tasks and pending timers (for tests).
   std::size_t pendingTasks() const;

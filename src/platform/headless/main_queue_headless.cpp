@@ -79,6 +79,45 @@ bool HeadlessMainQueue::runOne(std::unique_lock<std::mutex>& lock) {
   return true;
 }
 
+// Runs the tasks queued and the timers due when the round began, with the lock released
+// around each; false when none was ready. Timers are told apart by id, since one set
+// with no delay during the round is due at once on a virtual clock.
+bool HeadlessMainQueue::runRound(std::unique_lock<std::mutex>& lock) {
+  std::size_t queued = tasks_.size();
+  const double now = nowLocked();
+  const TimerId firstLater = nextId_;
+  bool ran = false;
+  auto runUnlocked = [&](Task task) {
+    lock.unlock();
+    task();
+    task = nullptr;
+    lock.lock();
+    ran = true;
+  };
+  // Only this thread takes tasks, and posts go to the back: the first `queued` are this round's.
+  while (queued-- > 0 && !tasks_.empty()) {
+    Task task = std::move(tasks_.front());
+    tasks_.pop_front();
+    runUnlocked(std::move(task));
+  }
+  for (;;) {
+    const auto end = timers_.upper_bound(now);
+    const auto due = std::find_if(timers_.begin(), end, [&](const auto& t) { return t.second.id < firstLater; });
+    if (due == end) break;
+    Task task = std::move(due->second.task);
+    timers_.erase(due);
+    runUnlocked(std::move(task));
+  }
+  return ran;
+}
+
+bool HeadlessMainQueue::iterate() {
+  std::unique_lock lock(mu_);
+  bool ran = false;
+  for (int round = 0; round < kIterateRounds && runRound(lock); ++round) ran = true;
+  return ran;
+}
+
 std::size_t HeadlessMainQueue::runUntilIdle() {
   std::size_t n = 0;
   std::unique_lock lock(mu_);
