@@ -23,7 +23,7 @@ class GtkHostTest : public ::testing::Test {
     app->start("demo-app", "demo-secret");
     ASSERT_TRUE(runUntil([&] { return app->badgeShown && app->rewardLoaded && app->interstitialLoaded; }, 30))
         << app->lastEvent;
-    ASSERT_TRUE(runUntil([&] { return badge() && badge()->gifView()->layerContents(); }, 10)) << "no picture";
+    ASSERT_TRUE(runUntil([&] { return badge() && badge()->gifView()->frames(); }, 10)) << "no picture";
     runFor(0.3);  // drawn
   }
   void TearDown() override { app.reset(); }
