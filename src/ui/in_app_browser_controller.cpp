@@ -52,31 +52,46 @@ std::shared_ptr<WebView> InAppBrowserController::webView() {
 
 void InAppBrowserController::viewDidLoad() {
   auto root = view();
-  const Rect b = root->bounds();
-  const double barTop = kStatusBarHeight();
-  auto bar = View::make(Rect{0, 0, b.width(), barTop + kBarHeight});
-  bar->setBackgroundColor(Color::rgb(247, 247, 247));
-  root->addSubview(bar);
+  bar_ = View::make();
+  bar_->setBackgroundColor(Color::rgb(247, 247, 247));
+  root->addSubview(bar_);
 
-  dismissButton_ = View::make<Button>(Rect{8, barTop + 7, 72, 30}, ButtonType::system);
+  dismissButton_ = View::make<Button>(Rect{}, ButtonType::system);
   dismissButton_->setTitle(std::string(dismissTitle(dismissStyle_)));
   std::weak_ptr<InAppBrowserController> weak = sharedAs<InAppBrowserController>();
   dismissButton_->addTarget(ControlEvent::touchUpInside, [weak] {
     if (auto self = weak.lock()) self->onDismiss();
   });
-  bar->addSubview(dismissButton_);
+  bar_->addSubview(dismissButton_);
 
-  auto address = View::make<Label>(Rect{88, barTop + 7, b.width() - 176, 30});
+  auto address = View::make<Label>();
   address->setText(hostOf(url_));
   address->setFont(Font::boldSystemFont(15));
   address->setTextAlignment(TextAlignment::center);
-  bar->addSubview(address);
+  bar_->addSubview(address);
+  address_ = address;
 
-  webView_ = makeWebView(Rect{0, bar->frame().maxY(), b.width(), b.height() - bar->frame().maxY()},
-                         WebViewConfiguration{});
+  webView_ = makeWebView(Rect{}, WebViewConfiguration{});
   webView_->setBackgroundColor(Color::white());
   root->addSubview(webView_);
+  layoutContent();
   webView_->load(WebRequest(url_));
+}
+
+void InAppBrowserController::viewDidLayoutSubviews() {
+  ViewController::viewDidLayoutSubviews();
+  layoutContent();
+}
+
+void InAppBrowserController::layoutContent() {
+  if (!bar_ || !dismissButton_ || !address_ || !webView_) return;  // the view is still loading
+  const Rect b = view()->bounds();
+  const double barTop = kStatusBarHeight();
+  bar_->setFrame({0, 0, b.width(), barTop + kBarHeight});
+  dismissButton_->setFrame({8, barTop + 7, 72, 30});
+  address_->setFrame({88, barTop + 7, b.width() - 176, 30});
+  const double pageTop = bar_->frame().maxY();
+  webView_->setFrame({0, pageTop, b.width(), b.height() - pageTop});
 }
 
 void InAppBrowserController::onDismiss() {

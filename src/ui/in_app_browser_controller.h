@@ -46,16 +46,22 @@ class InAppBrowserController : public ViewController {
 
   const char* className() const override { return "InAppBrowserController"; }
 
+  /// The bar keeps the full width and the page fills the rest.
+  void viewDidLayoutSubviews() override;
+
  protected:
   void viewDidLoad() override;
 
  private:
   void onDismiss();
+  void layoutContent();
 
   std::string url_;
   InAppBrowserDismissButtonStyle dismissStyle_ = InAppBrowserDismissButtonStyle::done;
   std::weak_ptr<InAppBrowserDelegate> delegate_;
+  std::shared_ptr<View> bar_;
   std::shared_ptr<Button> dismissButton_;
+  std::shared_ptr<View> address_;
   std::shared_ptr<WebView> webView_;
 };
 

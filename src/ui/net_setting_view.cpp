@@ -11,6 +11,7 @@ namespace {
 constexpr double kPictureSide = 165;
 constexpr double kReloadSide = 57;
 constexpr double kBackSide = 44;
+constexpr double kBottomInset = 40;  // what the default frame leaves below the view
 
 std::shared_ptr<View> firstErrorView(ViewController& vc) {
   for (const auto& v : vc.view()->subviews()) {
@@ -21,6 +22,10 @@ std::shared_ptr<View> firstErrorView(ViewController& vc) {
 
 }  // namespace
 
+Rect defaultNetSettingFrame(Rect rootBounds) {
+  return {0, 0, rootBounds.width(), rootBounds.height() - kBottomInset};
+}
+
 std::shared_ptr<NetSettingView> NetSettingView::create(Rect frame) {
   auto v = View::make<NetSettingView>(frame);
   std::weak_ptr<NetSettingView> weak = v;
@@ -28,16 +33,15 @@ std::shared_ptr<NetSettingView> NetSettingView::create(Rect frame) {
   auto picture = View::make<ImageView>();
   picture->setImage(Resources::image("ic_network_error"));
   v->addSubview(picture);
-  double y0 = (kScreenHeight() - 100 - kPictureSide) / 2;
-  picture->setFrame({(kScreenWidth() - kPictureSide) / 2, y0, kPictureSide, kPictureSide});
+  v->picture_ = picture;
 
   auto reload = View::make<Button>(Rect{}, ButtonType::custom);
   reload->setImage(Resources::image("ic_reload"));
   v->addSubview(reload);
-  reload->setFrame({(kScreenWidth() - kReloadSide) / 2, y0 + kPictureSide + 50, kReloadSide, kReloadSide});
   reload->addTarget(ControlEvent::touchUpInside, [weak] {
     if (auto self = weak.lock()) self->onClickBgView();
   });
+  v->reload_ = reload;
 
   auto back = View::make<Button>();
   back->setImage(Resources::image("ic_back"));
@@ -48,7 +52,24 @@ std::shared_ptr<NetSettingView> NetSettingView::create(Rect frame) {
   });
   back->setHidden(true);
   v->backBtn = back;
+  v->layoutContent();
   return v;
+}
+
+void NetSettingView::setFrame(Rect frame) {
+  const bool resized = frame.size != this->frame().size;
+  View::setFrame(frame);
+  if (resized) layoutContent();
+}
+
+void NetSettingView::layoutContent() {
+  if (!picture_ || !reload_) return;
+  const Rect b = bounds();
+  // Placed as on the area the default frame is cut from (kBottomInset taller): a view
+  // of the default frame shows the picture centred above the lower 100 points there.
+  const double y0 = (b.height() + kBottomInset - 100 - kPictureSide) / 2;
+  picture_->setFrame({(b.width() - kPictureSide) / 2, y0, kPictureSide, kPictureSide});
+  reload_->setFrame({(b.width() - kReloadSide) / 2, y0 + kPictureSide + 50, kReloadSide, kReloadSide});
 }
 
 void NetSettingView::onClickBgView() {
@@ -63,9 +84,10 @@ void addNetSettingView(ViewController& vc, std::optional<Rect> toFrame, const st
                        bool showBackBtn, std::function<void()> onClickBgAction,
                        std::function<void()> onClickBackAction) {
   if (auto old = firstErrorView(vc)) old->removeFromSuperview();
-  Rect frame = toFrame.value_or(Rect{0, 0, kScreenWidth(), kScreenHeight() - 40});
+  Rect frame = toFrame.value_or(defaultNetSettingFrame(vc.view()->bounds()));
   auto target = toView ? toView : vc.view();
   auto v = NetSettingView::create(frame);
+  v->fillsRootView = !toFrame;
   v->setTag(kNetSettingViewTag);
   v->showBackBtn = showBackBtn;
   v->backBtn->setHidden(!showBackBtn);
@@ -78,6 +100,12 @@ void removeNetSettingView(ViewController& vc) {
   if (auto old = firstErrorView(vc)) old->removeFromSuperview();
 }
 
+void layoutNetSettingView(ViewController& vc) {
+  if (!vc.isViewLoaded()) return;
+  auto v = std::dynamic_pointer_cast<NetSettingView>(firstErrorView(vc));
+  if (v && v->fillsRootView) v->setFrame(defaultNetSettingFrame(vc.view()->bounds()));
+}
+
 void NetSettingProtocol::addNetSettingView(std::optional<Rect> toFrame, const std::shared_ptr<View>& toView,
                                            bool showBackBtn, std::function<void()> onClickBgAction,
                                            std::function<void()> onClickBackAction) {
@@ -88,6 +116,10 @@ void NetSettingProtocol::addNetSettingView(std::optional<Rect> toFrame, const st
 
 void NetSettingProtocol::removeNetSettingView() {
   if (auto* vc = dynamic_cast<ViewController*>(this)) qvad::removeNetSettingView(*vc);
+}
+
+void NetSettingProtocol::layoutNetSettingView() {
+  if (auto* vc = dynamic_cast<ViewController*>(this)) qvad::layoutNetSettingView(*vc);
 }
 
 void NetSettingProtocol::onNetSettingClicked() {

@@ -1,6 +1,7 @@
 // The network error view: a large picture telling of the network error, a reload
-// button under it and an optional back button in the top-left corner. Its content is
-// placed by the screen's size, not by its own frame. Main thread only.
+// button under it and an optional back button in the top-left corner. The picture and
+// the button are centred across its width and placed for its height, again whenever its
+// size changes. Main thread only.
 //
 // NetSettingProtocol gives a view controller the operations that add and remove it,
 // keeping at most one such view (tag kNetSettingViewTag) on the controller's root view.
@@ -31,19 +32,35 @@ class NetSettingView : public View {
   std::function<void()> onClickBgBlock;    // capture the owner weakly
   std::function<void()> onClickBackBlock;  // capture the owner weakly
   std::shared_ptr<Button> backBtn;
+  /// Added without a frame of its own: follows its controller's root view (layoutNetSettingView).
+  bool fillsRootView = false;
+  void setFrame(Rect frame) override;
   const char* className() const override { return "NetSettingView"; }
 
   explicit NetSettingView(Rect frame) : View(frame) {}
+
+ private:
+  void layoutContent();
+
+  std::shared_ptr<View> picture_;
+  std::shared_ptr<Button> reload_;
 };
 
+/// The frame an error view gets without one of its own: the root view's bounds less
+/// 40 points at the bottom.
+Rect defaultNetSettingFrame(Rect rootBounds);
+
 /// Replaces the controller's error view (the first direct subview of its root view
-/// tagged kNetSettingViewTag) with a new one of `toFrame` (default: the screen less
-/// 40 points of height), added on top of `toView` (default: the root view).
+/// tagged kNetSettingViewTag) with a new one of `toFrame` (default:
+/// defaultNetSettingFrame of the root view), added on top of `toView` (default: the root view).
 void addNetSettingView(ViewController& vc, std::optional<Rect> toFrame, const std::shared_ptr<View>& toView,
                        bool showBackBtn, std::function<void()> onClickBgAction,
                        std::function<void()> onClickBackAction);
 /// Removes the first error view found among the root view's direct subviews, if any.
 void removeNetSettingView(ViewController& vc);
+/// Gives that error view, when it was added without a frame, the default frame for the
+/// root view's current size. For a controller's viewDidLayoutSubviews.
+void layoutNetSettingView(ViewController& vc);
 
 /// Mixin for view controllers that show the network error view.
 class NetSettingProtocol {
@@ -51,6 +68,7 @@ class NetSettingProtocol {
   void addNetSettingView(std::optional<Rect> toFrame, const std::shared_ptr<View>& toView, bool showBackBtn,
                          std::function<void()> onClickBgAction, std::function<void()> onClickBackAction);
   void removeNetSettingView();
+  void layoutNetSettingView();
   /// Opens this application's page of the system settings, when that URL can be opened.
   void onNetSettingClicked();
 

@@ -6,17 +6,12 @@
 
 namespace qvad {
 
-double kScreenWidth() {
-  static const double value = Screen::main().bounds().width();
-  return value;
-}
+double kScreenWidth() { return Screen::main().bounds().width(); }
 
-double kScreenHeight() {
-  static const double value = Screen::main().bounds().height();
-  return value;
-}
+double kScreenHeight() { return Screen::main().bounds().height(); }
 
 double kStatusBarHeight() {
+  // A property of the device, not of the window: resizing a window gives no notch.
   static const double value = isXScreen() ? 44.0 : 20.0;
   return value;
 }

@@ -1,12 +1,13 @@
-// Screen metrics fixed once per process: the main screen's size in points at the
-// first read, and the status bar height that goes with it. The first read of each is
-// thread-safe; later screen changes do not move them.
+// Screen metrics. The width and height are the main screen's size in points, read on
+// each call, so they follow Screen::configure (a host window sets it when its size
+// changes). The status bar height is fixed at its first read. All are thread-safe.
 #pragma once
 
 #include "platform/device.h"
 
 namespace qvad {
 
+/// The main screen's size in points now.
 double kScreenWidth();
 double kScreenHeight();
 /// 44 on a notched screen (isXScreen() at the first read), else 20.

@@ -34,8 +34,8 @@ void stepBack(const std::weak_ptr<BaseWKWebViewController>& weak) {
   });
 }
 
-std::shared_ptr<Button> makeBarButton(Rect frame, const char* image) {
-  auto b = View::make<Button>(frame);
+std::shared_ptr<Button> makeBarButton(const char* image) {
+  auto b = View::make<Button>();
   b->setImage(Resources::image(image));  // a missing image leaves a blank button
   return b;
 }
@@ -112,51 +112,70 @@ void BaseWKWebViewController::viewDidLoad() {
 }
 
 void BaseWKWebViewController::setupUI() {
-  const WebContainerLayout layout = webContainerLayout(kScreenWidth(), kScreenHeight(), kStatusBarHeight(),
-                                                       {fullscreen, showTitleBar, showProgressBar});
   auto root = view();
   auto weak = weakSelf();
 
-  navigationBarView = View::make<View>(Rect{0, 0, kScreenWidth(), kStatusBarHeight() + kContainerBarHeight});
+  navigationBarView = View::make<View>();
   navigationBarView->setBackgroundColor(Color::white());
   navigationBarView->setClipsToBounds(true);
   root->addSubview(navigationBarView);
 
-  buttonStripView = View::make<View>(layout.buttonStrip);
+  buttonStripView = View::make<View>();
   buttonStripView->setBackgroundColor(Color::clear());
   buttonStripView->setClipsToBounds(true);
   navigationBarView->addSubview(buttonStripView);
 
-  backBtn = makeBarButton(layout.backButton, "ic_back");
+  backBtn = makeBarButton("ic_back");
   backBtn->addTarget(ControlEvent::touchUpInside, [weak] {
     if (auto self = weak.lock()) self->onBackClicked();
   });
   buttonStripView->addSubview(backBtn);
 
-  closeBtn = makeBarButton(layout.closeButton, "ic_nav_close");
+  closeBtn = makeBarButton("ic_nav_close");
   closeBtn->addTarget(ControlEvent::touchUpInside, [weak] {
     if (auto self = weak.lock()) self->tapColseBtn();
   });
   buttonStripView->addSubview(closeBtn);
   closeBtn->setHidden(true);  // shown once the page can go back
 
-  barDividerView = View::make<View>(layout.divider);
+  barDividerView = View::make<View>();
   navigationBarView->addSubview(barDividerView);
 
   setupWebView();
-  webView->setFrame(layout.webView);
-
-  buttonStripView->setHidden(layout.buttonStripHidden);
-  navigationBarView->setFrame(layout.navigationBar);
+  // Without the title bar's buttons the strip goes, the white bar stays.
+  buttonStripView->setHidden(!showTitleBar);
 
   progressView = View::make<ProgressView>();
   progressView->setTrackTintColor(Color::clear());
   progressView->setProgressTintColor(Color::rgb(59, 166, 255));
   root->addSubview(progressView);
-  progressView->setFrame(layout.progressBar);
+  layoutChrome();
 
   if (!showBackBtn) backBtn->setHidden(true);
   registerApplicationNotifications();
+}
+
+void BaseWKWebViewController::layoutChrome() {
+  // Nothing to move before setupUI has made the last of it.
+  if (!isViewLoaded() || !navigationBarView || !buttonStripView || !backBtn || !closeBtn || !barDividerView ||
+      !webView || !progressView)
+    return;
+  const Rect b = view()->bounds();
+  const WebContainerLayout layout =
+      webContainerLayout(b.width(), b.height(), kStatusBarHeight(), {fullscreen, showTitleBar, showProgressBar});
+  navigationBarView->setFrame(layout.navigationBar);
+  buttonStripView->setFrame(layout.buttonStrip);
+  backBtn->setFrame(layout.backButton);
+  closeBtn->setFrame(layout.closeButton);
+  barDividerView->setFrame(layout.divider);
+  webView->setFrame(layout.webView);
+  progressView->setFrame(layout.progressBar);
+}
+
+void BaseWKWebViewController::viewDidLayoutSubviews() {
+  ViewController::viewDidLayoutSubviews();
+  layoutChrome();
+  layoutNetSettingView();
 }
 
 void BaseWKWebViewController::setupWebView() {
@@ -190,7 +209,7 @@ void BaseWKWebViewController::setupWebView() {
   });
   jsBridge->jsbridge();
 
-  view()->addSubview(webView);  // setupUI gives it its frame
+  view()->addSubview(webView);  // layoutChrome gives it its frame
 
   for (auto property : {WebViewProperty::title, WebViewProperty::estimatedProgress}) {
     webViewObservers_.push_back(webView->addObserver(property, [weak](WebView&, WebViewProperty changed) {

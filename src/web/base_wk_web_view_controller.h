@@ -142,6 +142,10 @@ class BaseWKWebViewController : public ViewController,
 
   const char* className() const override { return "BaseWKWebViewController"; }
 
+  /// Lays the chrome, the page and an error view that is up out again for the root
+  /// view's new size, with the options read when the view loaded.
+  void viewDidLayoutSubviews() override;
+
  protected:
   void viewDidLoad() override;
   /// The module-qualified class name the teardown line prints; subclasses set theirs.
@@ -149,6 +153,8 @@ class BaseWKWebViewController : public ViewController,
 
  private:
   void setupUI();
+  /// Frames of the chrome and the page for the root view's bounds.
+  void layoutChrome();
   void setupWebView();
   void startWebview();
   void loadRequest(const WebRequest& request);

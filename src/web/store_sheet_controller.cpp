@@ -20,7 +20,7 @@ std::string storeItemText(double identifier) {
 void StoreSheetController::viewDidLoad() {
   auto root = view();
   root->setBackgroundColor(Color::white());
-  doneButton_ = View::make<Button>(Rect{kScreenWidth() - 76, kStatusBarHeight(), 68, 44}, ButtonType::system);
+  doneButton_ = View::make<Button>(Rect{}, ButtonType::system);
   doneButton_->setTitle("Done");
   std::weak_ptr<StoreSheetController> weak = sharedAs<StoreSheetController>();
   doneButton_->addTarget(ControlEvent::touchUpInside, [weak] {
@@ -33,12 +33,25 @@ void StoreSheetController::viewDidLoad() {
     }
   });
   root->addSubview(doneButton_);
-  productLabel_ = View::make<Label>(Rect{16, kStatusBarHeight() + 60, kScreenWidth() - 32, 60});
+  productLabel_ = View::make<Label>();
   productLabel_->setTextAlignment(TextAlignment::center);
   productLabel_->setNumberOfLines(2);
   productLabel_->setText("Loading…");
   root->addSubview(productLabel_);
+  layoutContent();
   showProduct();
+}
+
+void StoreSheetController::viewDidLayoutSubviews() {
+  ViewController::viewDidLayoutSubviews();
+  layoutContent();
+}
+
+void StoreSheetController::layoutContent() {
+  if (!doneButton_ || !productLabel_) return;  // the view is still loading
+  const double w = view()->bounds().width();
+  doneButton_->setFrame({w - 76, kStatusBarHeight(), 68, 44});
+  productLabel_->setFrame({16, kStatusBarHeight() + 60, w - 32, 60});
 }
 
 void StoreSheetController::loadProduct(const std::map<std::string, double>& parameters, LoadCompletion completion) {

@@ -49,11 +49,15 @@ class StoreSheetController : public ViewController {
 
   const char* className() const override { return "StoreSheetController"; }
 
+  /// The "Done" button keeps to the top-right corner, the label to the full width.
+  void viewDidLayoutSubviews() override;
+
  protected:
   void viewDidLoad() override;
 
  private:
   void showProduct();
+  void layoutContent();
 
   std::weak_ptr<StoreSheetDelegate> delegate_;
   std::optional<double> product_;

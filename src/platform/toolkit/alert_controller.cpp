@@ -91,6 +91,15 @@ void AlertController::layoutContent() {
 
 void AlertController::viewWillAppear(bool animated) {
   ViewController::viewWillAppear(animated);
+  centreBox();
+}
+
+void AlertController::viewDidLayoutSubviews() {
+  ViewController::viewDidLayoutSubviews();
+  centreBox();
+}
+
+void AlertController::centreBox() {
   if (!box_) return;
   Rect b = view()->bounds();
   Rect f = box_->frame();

@@ -48,12 +48,15 @@ class AlertController : public ViewController {
   const char* className() const override { return "AlertController"; }
   /// Centres the alert in the area it is shown in (the presenter's window, not the screen).
   void viewWillAppear(bool animated) override;
+  /// The dimmed view follows its window; the alert stays centred in it.
+  void viewDidLayoutSubviews() override;
 
  protected:
   void loadView() override;
 
  private:
   void layoutContent();
+  void centreBox();
   void actionPressed(std::size_t index);
 
   std::optional<std::string> title_;

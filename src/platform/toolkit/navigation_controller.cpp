@@ -21,6 +21,12 @@ std::shared_ptr<ViewController> NavigationController::visibleViewController() co
 
 void NavigationController::viewDidLoad() { showTop(); }
 
+void NavigationController::viewDidLayoutSubviews() {
+  for (const auto& child : children()) {
+    if (child->isViewLoaded() && child->view()->superview() == view()) child->view()->setFrame(view()->bounds());
+  }
+}
+
 void NavigationController::showTop() {
   if (!isViewLoaded()) return;
   auto top = topViewController();

@@ -29,6 +29,8 @@ class NavigationController : public ViewController {
 
  protected:
   void viewDidLoad() override;
+  /// The shown child fills the container again.
+  void viewDidLayoutSubviews() override;
 
  private:
   void showTop();

@@ -1,8 +1,8 @@
 // The main screen. Its size comes, in this order, from Screen::configure(), from the
 // environment variable QVAD_SCREEN_SIZE ("375x812", points) or from the default phone
-// screen of 375 x 812 points at scale 2. Thread-safe. Values that the library fixes
-// once per process (the screen metrics) take the size at their first read, so
-// configure the screen before anything presents.
+// screen of 375 x 812 points at scale 2. Thread-safe. The key host window configures
+// it whenever its size changes; kScreenWidth()/kScreenHeight() follow, while the status
+// bar height is fixed at its first read, so configure the screen before anything presents.
 #pragma once
 
 #include "platform/toolkit/geometry.h"

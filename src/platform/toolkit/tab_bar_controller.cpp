@@ -18,6 +18,12 @@ void TabBarController::setSelectedIndex(std::optional<std::size_t> index) {
   showSelected();
 }
 
+void TabBarController::viewDidLayoutSubviews() {
+  for (const auto& c : children()) {
+    if (c->isViewLoaded() && c->view()->superview() == view()) c->view()->setFrame(view()->bounds());
+  }
+}
+
 std::shared_ptr<ViewController> TabBarController::selectedViewController() const {
   return selected_ ? children()[*selected_] : nullptr;
 }

@@ -22,6 +22,8 @@ class TabBarController : public ViewController {
 
  protected:
   void viewDidLoad() override { showSelected(); }
+  /// The shown child fills the container again.
+  void viewDidLayoutSubviews() override;
 
  private:
   void showSelected();

@@ -16,13 +16,16 @@ View::~View() = default;
 
 void View::setFrame(Rect frame) {
   if (frame == frame_) return;
+  const bool resized = frame.size != frame_.size;
+  frame_ = frame;
   // The old area needs repainting as much as the new one: the superview hears it.
   if (auto s = superview()) {
-    frame_ = frame;
     s->setNeedsDisplay();
   } else {
-    frame_ = frame;
     setNeedsDisplay();
+  }
+  if (resized) {
+    if (auto vc = controller_.lock()) vc->viewDidLayoutSubviews();
   }
 }
 

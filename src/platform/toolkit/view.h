@@ -37,6 +37,8 @@ class View : public Responder {
 
   // Geometry. The frame is in the superview's coordinates; bounds start at (0, 0).
   Rect frame() const { return frame_; }
+  /// A change of size of a controller's root view then calls the controller's
+  /// viewDidLayoutSubviews(); subviews keep their frames unless someone lays them out.
   virtual void setFrame(Rect frame);
   Rect bounds() const { return {0, 0, frame_.width(), frame_.height()}; }
   Point center() const { return frame_.center(); }

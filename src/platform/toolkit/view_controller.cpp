@@ -8,6 +8,7 @@
 #include "platform/toolkit/navigation_controller.h"
 #include "platform/toolkit/screen.h"
 #include "platform/toolkit/tab_bar_controller.h"
+#include "platform/toolkit/window.h"
 
 namespace qvad {
 namespace {
@@ -176,6 +177,8 @@ void ViewController::dismissPresented(bool animated, std::function<void()> compl
       const auto& list = host->subviews();
       auto it = std::find(list.begin(), list.end(), c->view_);
       host->insertSubview(view_, static_cast<std::size_t>(it - list.begin()));
+      // The window may have been resized while this view was out of it.
+      if (dynamic_cast<Window*>(host.get())) view_->setFrame(host->bounds());
       break;
     }
   }

@@ -11,7 +11,9 @@
 // otherwise; completions run then. While one runs, transitionInProgress() is true and
 // further presentations or dismissals from the same presenter are refused with a
 // console line. A full-screen presentation takes the presenting view out of the window
-// when it finishes; the other styles leave it beneath.
+// when it finishes; the other styles leave it beneath. A presented view is given its
+// host's bounds, and a window keeps the controller views it holds the size of its
+// bounds (Window::setFrame).
 #pragma once
 
 #include <functional>
@@ -80,6 +82,11 @@ class ViewController : public Responder {
   virtual void viewDidAppear(bool /*animated*/) {}
   virtual void viewWillDisappear(bool /*animated*/) {}
   virtual void viewDidDisappear(bool /*animated*/) {}
+  /// Called after the root view's size changed (View::setFrame), e.g. when the window
+  /// it fills was resized: lay the content out for view()->bounds(). It can come before
+  /// viewDidLoad has finished (a loadView or viewDidLoad that resizes the root view), so
+  /// an override checks that what it moves exists. Not called for the first size.
+  virtual void viewDidLayoutSubviews() {}
   virtual bool prefersStatusBarHidden() const { return false; }
   virtual StatusBarStyle preferredStatusBarStyle() const { return StatusBarStyle::defaultStyle; }
 

@@ -20,6 +20,17 @@ void Window::setRootViewController(std::shared_ptr<ViewController> vc) {
   }
 }
 
+void Window::setFrame(Rect f) {
+  const Size old = frame().size;
+  View::setFrame(f);
+  if (f.size == old) return;
+  auto held = subviews();  // a controller's layout may change the list
+  for (const auto& v : held) {
+    auto vc = v->owningViewController();
+    if (vc && v->superview().get() == this) v->setFrame(bounds());
+  }
+}
+
 void Window::makeKeyAndVisible() {
   setHidden(false);
   Application::shared().setKeyWindow(std::static_pointer_cast<Window>(sharedAs<View>()));

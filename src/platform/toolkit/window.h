@@ -5,6 +5,11 @@
 // display and calls its display handler once, until the drawer calls didDisplay(). A
 // window whose tree runs a contents animation needs a frame on every tick of the display
 // while isAnimating() is true; no change and no animation, no repaint.
+//
+// Resizing: the controller views the window holds directly (the root controller's and
+// every presented one's) fill its bounds; setFrame with a new size re-frames them, and
+// their controllers lay out again (ViewController::viewDidLayoutSubviews). Other views
+// of the window (toasts, a badge) keep their frames.
 #pragma once
 
 #include <functional>
@@ -24,6 +29,8 @@ class Window : public View {
   std::shared_ptr<ViewController> rootViewController() const { return root_; }
   /// Shows `vc`'s view filling the window, replacing the old root's view.
   void setRootViewController(std::shared_ptr<ViewController> vc);
+  /// A new size gives each controller view held directly the new bounds.
+  void setFrame(Rect frame) override;
   /// Makes this the application's key window and shows it.
   void makeKeyAndVisible();
   bool isKeyWindow() const;
