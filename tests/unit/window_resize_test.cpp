@@ -184,7 +184,7 @@ void expectSameChrome(const Chrome& a, const Chrome& b, const std::string& what)
   EXPECT_EQ(a.stripHidden, b.stripHidden) << what;
 }
 
-std::shared_ptr<NetSettingView> errorView(const BaseWKWebViewController& c) {
+std::shared_ptr<NetSettingView> errorView(BaseWKWebViewController& c) {
   for (const auto& v : c.view()->subviews()) {
     if (v->tag() == kNetSettingViewTag) return std::static_pointer_cast<NetSettingView>(v);
   }

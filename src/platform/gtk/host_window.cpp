@@ -96,7 +96,10 @@ void QvHostWindow::Impl::focused() {
 
 bool QvHostWindow::Impl::covered() const {
   const auto& subs = window->subviews();
-  return std::any_of(subs.begin(), subs.end(), [&](const auto& v) { return v != controller->view() && !v->isHidden(); });
+  // A presented controller's view covers; a toast laid on the window does not.
+  return std::any_of(subs.begin(), subs.end(), [&](const auto& v) {
+    return v != controller->view() && !v->isHidden() && v->owningViewController() != nullptr;
+  });
 }
 
 bool QvHostWindow::Impl::passesClicks(const View& view) const {
