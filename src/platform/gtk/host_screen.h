@@ -70,6 +70,10 @@ struct QvHostWindow::Impl {
   bool attached = true;
 };
 
+/// Whether any top-level window of this process has the keyboard focus (a host's dialog
+/// or one of the library's own windows counts as the application's).
+bool anyToplevelActive();
+
 /// What a host window shows, as a PNG file; false when it is detached or not written.
 bool writeHostScreenshot(const QvHostWindow& host, const std::string& path);
 

@@ -11,16 +11,6 @@
 namespace qvad {
 namespace {
 
-// Whether any top-level window of this process has the keyboard focus: a host's dialog
-// or one of the library's own windows counts as the application's.
-bool anyToplevelActive() {
-  GList* all = gtk_window_list_toplevels();
-  bool active = false;
-  for (GList* l = all; l && !active; l = l->next) active = gtk_window_is_active(GTK_WINDOW(l->data));
-  g_list_free(all);
-  return active;
-}
-
 class GtkHost final : public QvHostWindow::Impl {
  public:
   GtkHost(GtkWindow* toplevel, bool own) : toplevel_(toplevel), own_(own) {

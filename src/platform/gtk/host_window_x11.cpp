@@ -23,14 +23,6 @@
 namespace qvad {
 namespace {
 
-bool anyToplevelActive() {
-  GList* all = gtk_window_list_toplevels();
-  bool active = false;
-  for (GList* l = all; l && !active; l = l->next) active = gtk_window_is_active(GTK_WINDOW(l->data));
-  g_list_free(all);
-  return active;
-}
-
 // The frames, in window points, of what the badges show: the leaves of the host screen's
 // view tree (a badge's picture and its close button, not the gap between them).
 void addLeaves(const View& v, Point origin, cairo_region_t* region) {
