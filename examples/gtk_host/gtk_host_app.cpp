@@ -34,12 +34,27 @@ GtkHostApp::GtkHostApp() {
 
   GtkWidget* box = gtk_box_new(GTK_ORIENTATION_VERTICAL, 8);
   gtk_container_set_border_width(GTK_CONTAINER(box), 12);
-  GtkWidget* scroller = gtk_scrolled_window_new(nullptr, nullptr);
+  GtkWidget* scroller = scroller_ = gtk_scrolled_window_new(nullptr, nullptr);
   textView_ = gtk_text_view_new();
   gtk_text_view_set_wrap_mode(GTK_TEXT_VIEW(textView_), GTK_WRAP_WORD);
   gtk_text_buffer_set_text(gtk_text_view_get_buffer(GTK_TEXT_VIEW(textView_)), kNotes, -1);
   gtk_container_add(GTK_CONTAINER(scroller), textView_);
   gtk_box_pack_start(GTK_BOX(box), scroller, TRUE, TRUE, 0);
+  g_signal_connect_after(scroller, "draw", G_CALLBACK(+[](GtkWidget*, cairo_t*, gpointer self) -> gboolean {
+                           auto* app = static_cast<GtkHostApp*>(self);
+                           app->scrollerDrawn_ = true;
+                           if (app->badgeWaiting_ && !app->badgeIdle_) {
+                             // Not from inside a draw: the badge's view is laid out on the next turn.
+                             app->badgeIdle_ = g_idle_add(+[](gpointer self) -> gboolean {
+                               auto* app = static_cast<GtkHostApp*>(self);
+                               app->badgeIdle_ = 0;
+                               app->showBadgeOnceLaidOut();
+                               return G_SOURCE_REMOVE;
+                             }, app);
+                           }
+                           return FALSE;
+                         }),
+                         this);
   g_signal_connect(textView_, "button-press-event", G_CALLBACK(+[](GtkWidget*, GdkEvent*, gpointer self) -> gboolean {
                      ++static_cast<GtkHostApp*>(self)->textViewPresses;
                      return FALSE;  // the text view handles it as usual
@@ -75,6 +90,7 @@ GtkHostApp::GtkHostApp() {
 }
 
 GtkHostApp::~GtkHostApp() {
+  if (badgeIdle_) g_source_remove(badgeIdle_);
   host_.reset();  // detaches: the window gets its own widgets back
   gtk_widget_destroy(window_);
 }
@@ -89,6 +105,7 @@ void GtkHostApp::said(const std::string& event) {
 void GtkHostApp::start(const std::string& appKey, const std::string& appSecret) {
   // The library's layers go over this window; the ads show over it.
   host_ = qvad::QvHostWindow::attach(GTK_WINDOW(window_));
+  scrollerDrawn_ = false;  // the content moved into the library's overlay and is laid out anew
   qvad::QvInterActiveAdManager::shared().start(appKey, appSecret, [this](std::optional<qvad::QvError> error) {
     if (error) {
       said("start failed: " + describe(error));
@@ -96,20 +113,26 @@ void GtkHostApp::start(const std::string& appKey, const std::string& appSecret) 
     }
     started = true;
     said("started");
-    showBadge();
+    showBadgeOnceLaidOut();
     loadReward();
     loadInterstitial();
   });
+}
+
+// The badge goes where the text view is drawn, so not before the window has been laid out:
+// a start that completes before the first frame would place it by a stale allocation.
+void GtkHostApp::showBadgeOnceLaidOut() {
+  badgeWaiting_ = !scrollerDrawn_;
+  if (!badgeWaiting_) showBadge();
 }
 
 void GtkHostApp::showBadge() {
   // The badge's top-left corner, in the host view's points: near the text view's
   // bottom-right corner. The host view covers the window's content area.
   GtkAllocation text;
-  gtk_widget_get_allocation(gtk_widget_get_parent(textView_), &text);
+  gtk_widget_get_allocation(scroller_, &text);
   int x = 0, y = 0;
-  gtk_widget_translate_coordinates(gtk_widget_get_parent(textView_), gtk_bin_get_child(GTK_BIN(window_)), 0, 0, &x,
-                                   &y);
+  gtk_widget_translate_coordinates(scroller_, gtk_bin_get_child(GTK_BIN(window_)), 0, 0, &x, &y);
   const qvad::QvPoint origin{static_cast<double>(x + text.width - 116), static_cast<double>(y + text.height - 116)};
   qvad::QvInterActiveAdManager::shared().showAd(
       1.0, origin, host_->view(),

@@ -46,11 +46,16 @@ class GtkHostApp {
  private:
   void said(const std::string& event);
   void showBadge();
+  void showBadgeOnceLaidOut();
   void loadReward();
   void loadInterstitial();
 
   GtkWidget* window_ = nullptr;
   GtkWidget* textView_ = nullptr;
+  GtkWidget* scroller_ = nullptr;  // the text view's frame, which the badge is placed by
+  bool scrollerDrawn_ = false;     // drawn since its last move: its allocation is final
+  bool badgeWaiting_ = false;
+  guint badgeIdle_ = 0;
   GtkWidget* rewardButton_ = nullptr;
   GtkWidget* interstitialButton_ = nullptr;
   GtkWidget* status_ = nullptr;

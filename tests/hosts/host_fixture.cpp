@@ -1,6 +1,7 @@
 #include "host_fixture.h"
 
 #include <chrono>
+#include <memory>
 #include <optional>
 
 #include "platform/gtk/host_screen.h"
@@ -17,9 +18,9 @@
 namespace qvad::hosts {
 
 void useSandbox() {
-  static testing::SandboxProcess* sandbox = nullptr;  // lives for the binary
+  static std::unique_ptr<testing::SandboxProcess> sandbox;  // one for the binary, stopped at exit
   if (!sandbox) {
-    sandbox = new testing::SandboxProcess(QVAD_SANDBOX_BIN);
+    sandbox = std::make_unique<testing::SandboxProcess>(QVAD_SANDBOX_BIN);
     ASSERT_TRUE(sandbox->ok()) << sandbox->error();
     QvConfiguration::setApiBaseURL(sandbox->baseURL());
     QvConfiguration::setCAFile(sandbox->caFile());

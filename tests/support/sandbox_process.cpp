@@ -4,7 +4,7 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -43,20 +43,26 @@ SandboxProcess::SandboxProcess(const std::string& binary, const std::string& con
     error_ = "pipe failed";
     return;
   }
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
-  posix_spawn_file_actions_addclose(&actions, fds[0]);
-  posix_spawn_file_actions_addclose(&actions, fds[1]);
   std::vector<char*> argv;
   for (auto& a : args) argv.push_back(a.data());
   argv.push_back(nullptr);
-  const int rc = posix_spawn(&pid_, binary.c_str(), &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
+  const pid_t parent = getpid();
+  pid_ = fork();
+  if (pid_ == 0) {
+    // The server goes with the test binary however that ends (a crash, an abort, a
+    // sandbox kept for the whole run): one left behind holds the runner's output open.
+    // Only async-signal-safe calls between fork and exec.
+    prctl(PR_SET_PDEATHSIG, SIGTERM);
+    if (getppid() != parent) _exit(127);
+    dup2(fds[1], STDOUT_FILENO);
+    close(fds[0]);
+    close(fds[1]);
+    execve(binary.c_str(), argv.data(), environ);
+    _exit(127);
+  }
   close(fds[1]);
   stdoutFd_ = fds[0];
-  if (rc != 0) {
-    pid_ = -1;
+  if (pid_ < 0) {
     error_ = "cannot run " + binary;
     return;
   }

@@ -18,7 +18,8 @@ namespace qvad::testing {
 class SandboxProcess {
  public:
   /// Starts `binary` with `configJSON` (the built-in configuration when empty) and
-  /// waits up to 20 s for it to listen; check ok() and error().
+  /// waits up to 20 s for it to listen; check ok() and error(). The server is stopped
+  /// with the object, or when the thread that made it ends (make it on the main thread).
   SandboxProcess(const std::string& binary, const std::string& configJSON = {});
   ~SandboxProcess();
 
