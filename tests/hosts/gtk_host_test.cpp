@@ -35,7 +35,9 @@ class GtkHostTest : public ::testing::Test {
   }
   void clickTextViewBesideTheBadge() {
     int x = 0, y = 0;
-    widgetToRoot(app->textView(), 12, 12, x, y);  // the text view's top-left, far from the badge
+    // The text view's bottom-left: far from the badge, and from the controls of the ad pages.
+    GtkWidget* frame = gtk_widget_get_parent(app->textView());
+    widgetToRoot(frame, 12, gtk_widget_get_allocated_height(frame) - 12, x, y);
     personClickAt(x, y);
   }
   // What the host's window holds of the library, for messages.
@@ -96,11 +98,17 @@ TEST_F(GtkHostTest, RewardVideoCoversTheWindowFollowsItsSizeAndClosesFromTheBack
   runFor(0.5);
   EXPECT_EQ(app->interstitialClicks, 0);
   EXPECT_EQ(app->textViewPresses, 0);
+  ASSERT_FALSE(app->rewardClosed) << "a click meant for the host closed the ad";
 
   // A resize while it is up: the host's screen follows the window.
   const int before = hostWidth();
   gtk_window_resize(app->window(), 600, 700);
   EXPECT_TRUE(runUntil([&] { return hostWidth() != before; }, 5)) << "the host screen kept its size";
+  EXPECT_TRUE(runUntil([&] { return container->webView->frame().width() == hostWidth(); }, 5))
+      << "the page was not re-laid: " << container->webView->frame().width() << " in " << hostWidth()
+      << " (container " << container->view()->frame().width() << ")";
+  EXPECT_TRUE(runUntil([&] { return evaluate(*container->webView, "String(window.innerWidth)") == std::to_string(hostWidth()); }, 5))
+      << "the page's own width stayed " << evaluate(*container->webView, "String(window.innerWidth)");
 
   if (windowManagerRuns()) {
     evaluate(*container->webView,

@@ -92,8 +92,9 @@ void QvHostWindow::Impl::activityChanged() {
 void QvHostWindow::Impl::resized(double width, double height) {
   if (width <= 0 || height <= 0) return;
   const Rect frame{0, 0, width, height};
-  if (window->frame() != frame) window->setFrame(frame);
+  // The screen first: the controllers' layouts that the new frame sets off read it.
   if (window->isKeyWindow()) Screen::configure(width, height);
+  if (window->frame() != frame) window->setFrame(frame);
 }
 
 void QvHostWindow::Impl::focused() {
