@@ -3,13 +3,15 @@
 // before QvInterActiveAdManager::start() for a consistent picture.
 #pragma once
 
+#include "qvad/export.h"
+
 #include <functional>
 #include <string>
 #include <string_view>
 
 namespace qvad {
 
-class QvConfiguration {
+class QVAD_EXPORT QvConfiguration {
  public:
   /// Scheme, host and optional port of the ad platform, without a trailing path.
   /// Default: the QVAD_API_BASE_URL environment variable, else the build-time default.

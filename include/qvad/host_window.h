@@ -11,6 +11,8 @@
 // The library holds host windows weakly and never closes or destroys the host's window.
 #pragma once
 
+#include "qvad/export.h"
+
 #include <memory>
 
 typedef struct _GtkWindow GtkWindow;
@@ -20,7 +22,7 @@ namespace qvad {
 class View;
 class ViewController;
 
-class QvHostWindow {
+class QVAD_EXPORT QvHostWindow {
  public:
   /// Lays the library's layers over `window`'s content. The host's widgets stay as they
   /// are (moved into an overlay, given back on detach) and get every press, release,

@@ -6,11 +6,13 @@
 // none of these calls.
 #pragma once
 
+#include "qvad/export.h"
+
 #include <functional>
 
 namespace qvad {
 
-class QvMainLoop {
+class QVAD_EXPORT QvMainLoop {
  public:
   /// Makes the calling thread the library's main thread.
   static void bindToCurrentThread();

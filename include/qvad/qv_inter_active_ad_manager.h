@@ -2,6 +2,8 @@
 // application key and secret and shows the floating ad.
 #pragma once
 
+#include "qvad/export.h"
+
 #include <functional>
 #include <memory>
 #include <optional>
@@ -29,7 +31,7 @@ struct QvPoint {
 /// Asks showAd for the default position: near the container's bottom-right corner.
 inline constexpr QvPoint kQvDefaultAdOrigin{-1000, -1000};
 
-class QvInterActiveAdManager {
+class QVAD_EXPORT QvInterActiveAdManager {
  public:
   /// The one instance, made on first use (thread-safe) and never destroyed.
   static QvInterActiveAdManager& shared();

@@ -9,6 +9,8 @@
 // holds its delegate weakly.
 #pragma once
 
+#include "qvad/export.h"
+
 #include <functional>
 #include <memory>
 #include <optional>
@@ -40,7 +42,7 @@ struct QvInterstitialAdDelegate {
   std::function<void(QvInterstitialAd& ad)> interstitialAdDidClick;
 };
 
-class QvInterstitialAd : public std::enable_shared_from_this<QvInterstitialAd> {
+class QVAD_EXPORT QvInterstitialAd : public std::enable_shared_from_this<QvInterstitialAd> {
  public:
   static std::shared_ptr<QvInterstitialAd> create();
   ~QvInterstitialAd();

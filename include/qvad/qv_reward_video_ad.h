@@ -8,6 +8,8 @@
 // holds its delegate weakly.
 #pragma once
 
+#include "qvad/export.h"
+
 #include <functional>
 #include <memory>
 #include <optional>
@@ -41,7 +43,7 @@ struct QvRewardVideoAdDelegate {
   std::function<void(QvRewardVideoAd& ad)> rewardedVideoAdComplete;
 };
 
-class QvRewardVideoAd : public std::enable_shared_from_this<QvRewardVideoAd> {
+class QVAD_EXPORT QvRewardVideoAd : public std::enable_shared_from_this<QvRewardVideoAd> {
  public:
   static std::shared_ptr<QvRewardVideoAd> create();
   static std::shared_ptr<QvRewardVideoAd> create(std::string placementId);

@@ -61,6 +61,9 @@ class MainQueue {
   /// tasks queued and the timers due when it began; what they post goes to the next
   /// round), at most kIterateRounds of them, and never waits. True when anything ran.
   virtual bool iterate() = 0;
+  /// As iterate(), after waiting until something is ready (a task, a timer that is due
+  /// and, on the desktop backend, any event of the GLib context). True when anything ran.
+  virtual bool waitAndIterate() = 0;
 
   /// Work that keeps posting more stops a call to iterate() after this many rounds and
   /// continues in the next call, so that it cannot hold a host's frame.
@@ -135,6 +138,8 @@ class HeadlessMainQueue final : public MainQueue {
   std::size_t runUntilIdle() override;
   /// Timers count as due against the clock in use: a virtual clock does not move.
   bool iterate() override;
+  /// On a virtual clock only tasks, or timers already due, end the wait.
+  bool waitAndIterate() override;
   /// Virtual clock: moves time forward in timer steps, running what becomes due.
   /// Real clock: keeps running tasks and timers for `seconds` of wall time.
   void runFor(double seconds) override;

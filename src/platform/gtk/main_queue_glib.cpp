@@ -241,6 +241,15 @@ bool GlibMainQueue::iterate() {
   return ran;
 }
 
+bool GlibMainQueue::waitAndIterate() {
+  ContextOwner owner(context_);
+  if (!owner.owned()) return false;
+  // Blocks until any source of the context is ready and dispatches it; what else is
+  // pending then runs as in iterate().
+  const bool ran = g_main_context_iteration(context_, TRUE);
+  return iterate() || ran;
+}
+
 std::size_t GlibMainQueue::pendingTasks() const {
   std::lock_guard lock(mu_);
   return tasks_.size();

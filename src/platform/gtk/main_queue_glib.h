@@ -46,6 +46,7 @@ class GlibMainQueue final : public MainQueue {
   /// Dispatches what is pending on the context, the toolkit's own events included, in
   /// at most kIterateRounds iterations that never block.
   bool iterate() override;
+  bool waitAndIterate() override;
 
   /// Number of queued tasks and pending timers (for tests).
   std::size_t pendingTasks() const;

@@ -118,6 +118,24 @@ bool HeadlessMainQueue::iterate() {
   return ran;
 }
 
+bool HeadlessMainQueue::waitAndIterate() {
+  {
+    std::unique_lock lock(mu_);
+    for (;;) {
+      if (!tasks_.empty()) break;
+      if (!timers_.empty() && timers_.begin()->first <= nowLocked()) break;
+      if (!virtualClock_ && !timers_.empty()) {
+        auto due = epoch_ + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                                std::chrono::duration<double>(timers_.begin()->first));
+        cv_.wait_until(lock, due, [&] { return !tasks_.empty(); });
+      } else {
+        cv_.wait(lock, [&] { return !tasks_.empty() || (!timers_.empty() && !virtualClock_); });
+      }
+    }
+  }
+  return iterate();
+}
+
 std::size_t HeadlessMainQueue::runUntilIdle() {
   std::size_t n = 0;
   std::unique_lock lock(mu_);
