@@ -19,6 +19,9 @@ for i, block in enumerate(re.findall(r"```cpp\n(.*?)```", text, re.S)):
     whole = re.search(r"^\w[\w:<>*& ]*\s+\**\w+\([^;]*\)\s*\{", block, re.M)
     src = prelude + "\n".join(includes) + "\n" + ("\n".join(body) if whole else "void snippet() {\n" + "\n".join(body) + "\n}")
     (out / f"snippet{i}.cpp").write_text(src + "\n")
+# C snippets are whole translation units against qvad.h alone.
+for i, block in enumerate(re.findall(r"```c\n(.*?)```", text, re.S)):
+    (out / f"snippet_c{i}.c").write_text(block)
 PY
 fail=0
 count=0
@@ -28,6 +31,15 @@ for f in "$tmp"/snippet*.cpp; do
   if ! c++ -std=c++20 -fsyntax-only -Wall -Wextra -Werror -Wno-unused-variable -Wno-unused-parameter -I"$root/include" \
       $(pkg-config --cflags gtk+-3.0) "$f" 2>"$f.err"; then
     echo "README snippet $(basename "$f" .cpp) does not compile:" >&2
+    cat "$f.err" >&2
+    fail=1
+  fi
+done
+for f in "$tmp"/snippet_c*.c; do
+  [ -e "$f" ] || continue
+  count=$((count + 1))
+  if ! cc -std=c99 -pedantic -fsyntax-only -Wall -Wextra -Werror -I"$root/include" "$f" 2>"$f.err"; then
+    echo "README C snippet $(basename "$f" .c) does not compile:" >&2
     cat "$f.err" >&2
     fail=1
   fi
