@@ -52,6 +52,7 @@ static void said(c_host_app *app, const char *event, const qvad_error *error) {
   }
   printf("%s\n", app->last_event);
   fflush(stdout);
+  if (app->observer) app->observer(app->observer_context, app->last_event);
   draw(app);
 }
 

@@ -36,6 +36,9 @@ typedef struct c_host_app {
   int reward_loaded, reward_shown, reward_closed;
   int interstitial_loaded, interstitial_shown, interstitial_closed;
   char last_event[160];
+  /* Called with every line printed, when set (a test's recorder). */
+  void (*observer)(void *context, const char *line);
+  void *observer_context;
 } c_host_app;
 
 /* Opens the display ($DISPLAY) and maps the window; 0 when there is no display. */

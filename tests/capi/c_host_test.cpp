@@ -3,6 +3,7 @@
 // through the display server, and the callbacks in the order a host relies on.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,8 @@ class CHostTest : public ::testing::Test {
   void SetUp() override {
     useSandbox();
     ASSERT_TRUE(c_host_app_open(&app));
+    app.observer = +[](void* sink, const char* line) { static_cast<std::vector<std::string>*>(sink)->push_back(line); };
+    app.observer_context = &events;
     step = [this] { c_host_app_step(&app, 10); };
     runFor(0.3, step);  // mapped
     ASSERT_TRUE(c_host_app_start(&app, "demo-app", "demo-secret"));
@@ -50,7 +53,15 @@ class CHostTest : public ::testing::Test {
     runFor(0.3, step);
   }
 
+  // Where `line` first appears in what the host printed; -1 when it never did.
+  int at(const std::string& line) const {
+    for (size_t i = 0; i < events.size(); ++i)
+      if (events[i] == line) return static_cast<int>(i);
+    return -1;
+  }
+
   c_host_app app{};
+  std::vector<std::string> events;
   std::function<void()> step;
 };
 
@@ -59,7 +70,18 @@ TEST_F(CHostTest, StartsShowsTheBadgeAndRunsBothFullScreenAdsToTheirClose) {
   EXPECT_FALSE(covered(host()));
   showAndClose(c_host_reward_button, app.reward_shown, app.reward_closed);
   showAndClose(c_host_interstitial_button, app.interstitial_shown, app.interstitial_closed);
-  EXPECT_STREQ(app.last_event, "interstitial closed");
+  // The order a host relies on: nothing shows before start-up, nothing closes before it showed.
+  const int started = at("started");
+  ASSERT_FALSE(events.empty());
+  ASSERT_EQ(started, 0) << events.front();
+  for (const char* after_start : {"badge shown", "reward video loaded", "interstitial loaded"})
+    EXPECT_GT(at(after_start), started) << after_start;
+  EXPECT_GT(at("reward video shown"), at("reward video loaded"));
+  EXPECT_GT(at("reward video closed"), at("reward video shown"));
+  EXPECT_GT(at("interstitial shown"), std::max(at("reward video closed"), at("interstitial loaded")));
+  EXPECT_GT(at("interstitial closed"), at("interstitial shown"));
+  EXPECT_EQ(events.back(), "interstitial closed");
+  EXPECT_EQ(at("badge failed"), -1);
 }
 
 TEST_F(CHostTest, ReleasingTheHostClosesTheAdStillUp) {
