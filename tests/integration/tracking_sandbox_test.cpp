@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <string>
 #include <thread>
 
@@ -111,6 +112,9 @@ TEST_F(TrackingSandboxTest, ARecoveryThatFailsHalfWayCountsEveryReportOnce) {
   for (int i = 0; i < 5 && !tracker->pendingReports().empty(); ++i) report("trigger");
   EXPECT_TRUE(tracker->pendingReports().empty());
   EXPECT_EQ(hits("half"), 6);
+  // Six failures in the outage and three in the recovery: the rule did bite half-way.
+  auto lines = log.lines();
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), "normalTracker: failed ---log " + url("half")), 9);
 }
 
 TEST_F(TrackingSandboxTest, TenThousandReportsStayInsideTheBounds) {
@@ -133,6 +137,8 @@ TEST_F(TrackingSandboxTest, TenThousandReportsStayInsideTheBounds) {
   // A handful per fetch in flight at most, nothing per report.
   EXPECT_LE(peakFds, fdsBefore + 4 * TrackerManager::kMaxFetchesInFlight);
   EXPECT_LE(peakThreads, threadsBefore + TrackerManager::kMaxFetchesInFlight);
+  std::printf("10000 reports: peak pending %zu, peak in flight %zu, descriptors %zu -> %zu, threads %zu -> %zu\n",
+              peakPending, tracker->peakFetchesInFlight(), fdsBefore, peakFds, threadsBefore, peakThreads);
   auto lines = log.lines();
   EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
                           [](const std::string& l) { return l.rfind("normalTracker: dropped", 0) == 0; }),
