@@ -130,29 +130,6 @@ TEST_F(TrackerManagerTest, OnlyA2xxStatusCountsAsSuccess) {
   }
 }
 
-TEST_F(TrackerManagerTest, EveryFailedReportOfOneURLIsDeliveredOnceAfterRecovery) {
-  for (int n : {1, 2, 5}) {
-    SCOPED_TRACE(n);
-    tracker = TrackerManager::make();
-    hits_.clear();
-    for (int i = 0; i < n; ++i) failAt(kA, kT + i);
-    std::vector<Pending> expected;
-    for (int i = 0; i < n; ++i) expected.push_back({kA, kT + i, false});
-    EXPECT_EQ(tracker->pendingReports(), expected);
-
-    clock->set(kT + 100);
-    tracker->logTracker({kC});
-    answer(kC, 200);
-    for (int i = 0; i < n; ++i) answer(kA, 200);
-    EXPECT_EQ(hits_[kA], n);
-    EXPECT_TRUE(tracker->pendingReports().empty());
-    // Later successes owe nothing more.
-    tracker->logTracker({kC});
-    answer(kC, 200);
-    EXPECT_EQ(tracker->fetchesInFlight(), 0u);
-  }
-}
-
 TEST_F(TrackerManagerTest, ASuccessOfAURLSettlesOnlyItsOwnReport) {
   failAt(kA, kT);
   clock->set(kT + 1);
