@@ -6,6 +6,7 @@
 #include "platform/headless/scripted_web_view.h"
 #include "platform/main_queue.h"
 #include "web/js_message_model.h"
+#include "web/page_origin.h"
 #include "web/wk_js_bridge.h"
 
 namespace qvad::fuzz {
@@ -71,6 +72,8 @@ void pageMessage(const std::uint8_t* data, std::size_t size) {
   webView->clearRecords();
   bridge->tryFinishCallBack();
   const auto target = bridge->jsModel()->replyTarget();
+  // Whatever the page sent, a reply only ever calls a script name.
+  if (target && !isCallbackName(*target)) __builtin_trap();
   if (webView->evaluatedScripts().size() != (target ? 1u : 0u)) __builtin_trap();
   if (target) checkEnvelope(webView->evaluatedScriptTexts()[0], *target);
 }

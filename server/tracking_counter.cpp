@@ -6,7 +6,7 @@ namespace sandbox {
 
 int TrackingCounter::hit(const std::string& kind, const std::string& ad) {
   std::lock_guard lock(mu_);
-  if (failCount_ > 0) {
+  if (failCount_ > 0 && (failAd_.empty() || failAd_ == ad)) {
     --failCount_;
     return failStatus_;
   }
@@ -32,10 +32,11 @@ void TrackingCounter::reset() {
   failCount_ = 0;
 }
 
-void TrackingCounter::failNext(int count, int status) {
+void TrackingCounter::failNext(int count, int status, std::string ad) {
   std::lock_guard lock(mu_);
   failCount_ = count;
   failStatus_ = status;
+  failAd_ = std::move(ad);
 }
 
 void TrackingCounter::install(httplib::Server& svr) {
@@ -63,14 +64,17 @@ void TrackingCounter::install(httplib::Server& svr) {
       if (!v.is_number_integer() || v.get<long long>() < lo || v.get<long long>() > hi) return std::nullopt;
       return v.get<int>();
     };
-    auto count = intIn("count", 1, 1000000, 1);
+    auto count = intIn("count", 0, 1000000, 1);
     auto status = intIn("status", 100, 599, 500);
-    if (!j.is_object() || !count || !status) {
+    const bool adOk = !j.is_object() || !j.contains("ad") ||
+                      (j["ad"].is_string() && j["ad"].get<std::string>().size() <= kMaxIdLength);
+    if (!j.is_object() || !count || !status || !adOk) {
       res.status = 400;
-      res.set_content(R"({"code":400,"msg":"expected {\"count\":1..1000000,\"status\":100..599}"})", "application/json");
+      res.set_content(R"({"code":400,"msg":"expected {\"count\":0..1000000,\"status\":100..599,\"ad\":\"id\"}"})",
+                      "application/json");
       return;
     }
-    failNext(*count, *status);
+    failNext(*count, *status, j.value("ad", std::string()));
     res.set_content(R"({"code":0,"msg":""})", "application/json");
   });
 }

@@ -4,7 +4,9 @@
 //   GET /track/impl?ad=ID, GET /track/click?ad=ID   204, counted (400 without an id)
 //   GET /_sandbox/counts                            {"impl":{"ID":n,..},"click":{..}}
 //   POST /_sandbox/counts/reset                     zeroes every count
-//   POST /_sandbox/track-fail {"count":N,"status":S} the next N hits answer S, uncounted
+//   POST /_sandbox/track-fail {"count":N,"status":S,"ad":ID}
+//                                                   the next N hits (of ID only, when
+//                                                   given) answer S, uncounted; N 0 ends it
 #pragma once
 
 #include <map>
@@ -33,14 +35,16 @@ class TrackingCounter {
   int hit(const std::string& kind, const std::string& ad);
   nlohmann::json counts() const;
   void reset();
-  /// The next `count` hits answer `status` and are not counted.
-  void failNext(int count, int status);
+  /// The next `count` hits (of `ad` only, when not empty) answer `status` and are not
+  /// counted; a count of 0 ends an earlier rule.
+  void failNext(int count, int status, std::string ad = {});
 
  private:
   mutable std::mutex mu_;
   std::map<std::string, std::map<std::string, int>> counts_;  // kind -> ad -> hits
   int failCount_ = 0;
   int failStatus_ = 0;
+  std::string failAd_;
 };
 
 }  // namespace sandbox

@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "platform/clock.h"
-#include "platform/dispatch.h"
 #include "platform/http_session.h"
 #include "platform/log.h"
 
@@ -17,79 +16,114 @@ TrackerManager& TrackerManager::shared() {
 
 std::shared_ptr<TrackerManager> TrackerManager::make() { return std::make_shared<TrackerManager>(MakeKey{}); }
 
-void TrackerManager::logTracker(const std::vector<std::string>& urls) { startBatch(urls, false); }
-
-void TrackerManager::startBatch(const std::vector<std::string>& urls, bool retry) {
-  if (urls.empty()) return;
-  auto group = DispatchGroup::make();
-  std::weak_ptr<TrackerManager> weak = weak_from_this();
-  for (const std::string& u : urls) {
-    if (!HttpSession::isValidURL(u)) continue;
-    group->enter();
-    HttpRequest request;
-    request.method = "GET";
-    request.url = u;
-    request.timeoutSeconds = 30.0;
-    request.maxBodyBytes = kMaxAssetDownloadBytes;
-    HttpSession::shared()->dataTask(std::move(request), [weak, group, u, retry](HttpResponse response) {
-      if (auto self = weak.lock()) {
-        const bool ok = response.statusCode >= 200 && response.statusCode <= 299;
-        self->taskFinished(u, ok, retry);
-      }
-      group->leave();
-    });
-  }
-  group->notify([weak] {
-    if (auto self = weak.lock()) self->requeue();
-  });
-}
-
-void TrackerManager::taskFinished(const std::string& u, bool ok, bool retry) {
-  std::vector<std::string> piggyBack;
+void TrackerManager::logTracker(const std::vector<std::string>& urls) {
+  std::vector<Fetch> startable;
   {
     std::lock_guard lock(mu_);
-    if (retry) {
-      auto it = retrying_.find(u);
-      if (it != retrying_.end() && --it->second <= 0) retrying_.erase(it);
+    for (const std::string& u : urls) {
+      if (HttpSession::isValidURL(u)) waiting_.push_back(Fetch{u, std::nullopt});
     }
-    if (ok) {
-      failUrlsDict_.erase(u);
-      // The queue is read and emptied under the same hold; the URL that just went
-      // through is not sent again.
-      std::erase(failUrls_, u);
-      piggyBack.swap(failUrls_);
-      for (const auto& p : piggyBack) ++retrying_[p];
+    startable = takeStartable();
+  }
+  start(std::move(startable));
+}
+
+std::vector<TrackerManager::Fetch> TrackerManager::takeStartable() {
+  std::vector<Fetch> out;
+  while (inFlight_ < kMaxFetchesInFlight && !waiting_.empty()) {
+    out.push_back(std::move(waiting_.front()));
+    waiting_.pop_front();
+    ++inFlight_;
+  }
+  peakInFlight_ = std::max(peakInFlight_, inFlight_);
+  return out;
+}
+
+void TrackerManager::start(std::vector<Fetch> fetches) {
+  // Called without mu_: a session may complete a task before dataTask returns.
+  std::weak_ptr<TrackerManager> weak = weak_from_this();
+  for (Fetch& f : fetches) {
+    HttpRequest request;
+    request.method = "GET";
+    request.url = f.url;
+    request.timeoutSeconds = 30.0;
+    request.maxBodyBytes = kMaxAssetDownloadBytes;
+    HttpSession::shared()->dataTask(std::move(request), [weak, f = std::move(f)](HttpResponse response) {
+      if (auto self = weak.lock()) self->fetchFinished(f, response.statusCode >= 200 && response.statusCode <= 299);
+    });
+  }
+}
+
+void TrackerManager::queueRetries(double now, std::vector<std::string>& expired) {
+  for (auto it = pending_.begin(); it != pending_.end();) {
+    PendingReport& p = it->second;
+    if (p.retrying) {
+      ++it;
+    } else if (now - p.firstFailure >= invalidTime) {
+      expired.push_back(p.url);
+      it = pending_.erase(it);
     } else {
-      failUrlsDict_.try_emplace(u, Clock::current()->secondsSince1970());
+      p.retrying = true;
+      waiting_.push_back(Fetch{p.url, it->first});
+      ++it;
     }
   }
-  if (ok) {
-    startBatch(piggyBack, true);
-    logLine("normalTracker: success ---log " + u);
-  } else {
-    logLine("normalTracker: failed ---log " + u);
-  }
 }
 
-void TrackerManager::requeue() {
-  std::lock_guard lock(mu_);
-  for (const auto& [u, firstFailure] : failUrlsDict_) {
+void TrackerManager::fetchFinished(const Fetch& fetch, bool ok) {
+  std::vector<std::string> expired;
+  std::optional<std::string> dropped;
+  std::vector<Fetch> startable;
+  {
+    std::lock_guard lock(mu_);
+    --inFlight_;
     const double now = Clock::current()->secondsSince1970();
-    if (now - firstFailure >= invalidTime) continue;
-    if (retrying_.count(u)) continue;
-    if (std::find(failUrls_.begin(), failUrls_.end(), u) != failUrls_.end()) continue;
-    failUrls_.push_back(u);
+    if (ok) {
+      // Only this report is settled: others of the same URL are hits still owed.
+      if (fetch.retryOf) pending_.erase(*fetch.retryOf);
+      queueRetries(now, expired);
+    } else if (fetch.retryOf) {
+      // Back to waiting with its first failure time; gone if the bound dropped it meanwhile.
+      auto it = pending_.find(*fetch.retryOf);
+      if (it != pending_.end()) it->second.retrying = false;
+    } else {
+      pending_.emplace(nextId_++, PendingReport{fetch.url, now, false});
+      if (pending_.size() > kMaxPendingReports) {
+        dropped = pending_.begin()->second.url;
+        pending_.erase(pending_.begin());
+      }
+    }
+    startable = takeStartable();
   }
+  start(std::move(startable));
+  logLine(std::string(ok ? "normalTracker: success ---log " : "normalTracker: failed ---log ") + fetch.url);
+  if (dropped) {
+    logLine("normalTracker: dropped, over " + std::to_string(kMaxPendingReports) + " pending ---log " + *dropped);
+  }
+  for (const auto& u : expired) logLine("normalTracker: expired ---log " + u);
 }
 
-std::map<std::string, double> TrackerManager::failUrlsDict() const {
+std::vector<TrackerManager::PendingReport> TrackerManager::pendingReports() const {
   std::lock_guard lock(mu_);
-  return failUrlsDict_;
+  std::vector<PendingReport> out;
+  out.reserve(pending_.size());
+  for (const auto& [id, p] : pending_) out.push_back(p);
+  return out;
 }
 
-std::vector<std::string> TrackerManager::failUrls() const {
+std::size_t TrackerManager::fetchesInFlight() const {
   std::lock_guard lock(mu_);
-  return failUrls_;
+  return inFlight_;
+}
+
+std::size_t TrackerManager::fetchesWaiting() const {
+  std::lock_guard lock(mu_);
+  return waiting_.size();
+}
+
+std::size_t TrackerManager::peakFetchesInFlight() const {
+  std::lock_guard lock(mu_);
+  return peakInFlight_;
 }
 
 }  // namespace qvad

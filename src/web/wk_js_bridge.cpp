@@ -7,12 +7,14 @@
 #include "net/text_utils.h"
 #include "net/utils.h"
 #include "platform/fatal.h"
+#include "platform/log.h"
 #include "platform/main_queue.h"
 #include "platform/toolkit/alert_controller.h"
 #include "platform/toolkit/application.h"
 #include "platform/toolkit/window.h"
 #include "ui/d3_notice_manager.h"
 #include "ui/view_controller_helpers.h"
+#include "web/page_origin.h"
 
 namespace qvad {
 namespace {
@@ -94,7 +96,21 @@ WKJSBridge::~WKJSBridge() {
 }
 
 void WKJSBridge::setJsModel(std::shared_ptr<JSMessageModel> model) {
-  if (model) jsModel_ = std::move(model);
+  if (!model) return;
+  checkCallback(*model);
+  jsModel_ = std::move(model);
+}
+
+void WKJSBridge::checkCallback(JSMessageModel& message) {
+  if (!message.method || !message.method->callback || isCallbackName(*message.method->callback)) return;
+  // The name would be run as script: the message gets no reply at all.
+  message.method->callback.reset();
+  logLine("WKJSBridge: a page message's callback is not a script function name; it gets no reply");
+}
+
+void WKJSBridge::forgetReplyTarget() {
+  jsModel_ = std::make_shared<JSMessageModel>();
+  ++pageGeneration_;
 }
 
 // --- routing ---
@@ -118,6 +134,7 @@ void WKJSBridge::registerHandle(const std::string& name, const std::string& acti
 
 void WKJSBridge::registerMessage(const std::shared_ptr<JSMessageModel>& message) {
   if (!message) return;
+  checkCallback(*message);
   if (message->handle) {
     auto group = handleMap_.find(*message->handle);
     if (group != handleMap_.end()) {
@@ -132,10 +149,10 @@ void WKJSBridge::registerMessage(const std::shared_ptr<JSMessageModel>& message)
     // The message is held weakly: it owns this function, and only its owner can call it.
     std::weak_ptr<WKJSBridge> weakBridge = weak_from_this();
     std::weak_ptr<JSMessageModel> weakMessage = message;
-    message->setCallback([weakBridge, weakMessage](const nlohmann::json& params) {
+    message->setCallback([weakBridge, weakMessage, generation = pageGeneration_.load()](const nlohmann::json& params) {
       auto bridge = weakBridge.lock();
       auto m = weakMessage.lock();
-      if (!bridge || !m) return;
+      if (!bridge || !m || bridge->pageGeneration_ != generation) return;
       bridge->injectMessageFunction(std::nullopt, m->replyTarget(), params);
     });
   }
@@ -144,6 +161,7 @@ void WKJSBridge::registerMessage(const std::shared_ptr<JSMessageModel>& message)
 bool WKJSBridge::receivePageMessage(const nlohmann::json& body) {
   auto message = JSMessageModel::decode(body);
   if (!message) return false;
+  checkCallback(*message);
   jsModel_ = message;
   registerMessage(message);
   return true;
@@ -154,6 +172,7 @@ bool WKJSBridge::receivePageMessage(const nlohmann::json& body) {
 std::optional<std::string> WKJSBridge::replyEnvelopeScript(const std::string& callback, std::optional<std::int64_t> ret,
                                                            const std::optional<std::string>& msg,
                                                            const nlohmann::json& params) {
+  if (!isCallbackName(callback)) return std::nullopt;
   nlohmann::json reply = nlohmann::json::object();
   reply["ret"] = ret.value_or(-1);
   reply["msg"] = msg.value_or("");
@@ -165,6 +184,7 @@ std::optional<std::string> WKJSBridge::replyEnvelopeScript(const std::string& ca
 }
 
 std::optional<std::string> WKJSBridge::messageReplyScript(const std::string& actionID, const nlohmann::json& params) {
+  if (!isCallbackName(actionID)) return std::nullopt;
   auto escaped = transcodingJavaScriptMessage(getJSONString(params));
   if (!escaped) return std::nullopt;
   return actionID + "('" + *escaped + "')";
@@ -201,7 +221,10 @@ void WKJSBridge::injectMessageFunction(const std::optional<std::string>& /*messa
   if (!actionID) return;
   auto script = messageReplyScript(*actionID, params);
   if (!script) return;
-  runOnMain([self = shared_from_this(), script = std::move(*script), completionHandler = std::move(completionHandler)] {
+  // A reply that crosses a change of page is dropped on the main thread.
+  runOnMain([self = shared_from_this(), script = std::move(*script), completionHandler = std::move(completionHandler),
+             generation = pageGeneration_.load()] {
+    if (self->pageGeneration_ != generation) return;
     if (auto webView = self->webView_.lock()) webView->evaluateJavaScript(script, completionHandler);
   });
 }
@@ -340,6 +363,10 @@ void WKJSBridge::didFailProvisionalNavigation(WebView& webView, NavigationId nav
 }
 
 void WKJSBridge::didCommitNavigation(WebView& webView, NavigationId navigation) {
+  // The engine reports main-frame commits only; the page now shown decides.
+  const std::string url = webView.url().value_or("");
+  if (committedURL_ && !sameOrigin(*committedURL_, url)) forgetReplyTarget();
+  committedURL_ = url;
   if (auto d = navigationDelegate()) d->didCommitNavigation(webView, navigation);
 }
 
@@ -372,7 +399,10 @@ void WKJSBridge::runJavaScriptTextInputPanel(WebView& webView, const std::string
                                              const std::optional<std::string>& defaultText, const FrameInfo& frame,
                                              std::function<void(std::optional<std::string>)> completionHandler) {
   // A second way in for messages: it only changes where later replies go.
-  if (auto message = JSMessageModel::decodeText(prompt)) jsModel_ = std::move(message);
+  if (auto message = JSMessageModel::decodeText(prompt)) {
+    checkCallback(*message);
+    jsModel_ = std::move(message);
+  }
   if (auto d = uiDelegate()) {
     d->runJavaScriptTextInputPanel(webView, prompt, defaultText, frame, std::move(completionHandler));
   } else if (completionHandler) {

@@ -4,6 +4,8 @@
 // delegate and forwards those calls to the web container's delegates.
 //
 // Main thread only, except injectMessageFunction, which may be called from any thread.
+// A reply goes only to a dotted script name the page gave, and only to the page that gave
+// it: the main frame committing a page of another origin forgets the reply target.
 // The bridge holds the web view, its two delegates and the container weakly; the
 // container owns the bridge.
 //
@@ -12,6 +14,7 @@
 //   message reply: <callback>('<params JSON, escaped for a single-quoted string>')
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -75,6 +78,7 @@ class WKJSBridge final : public NavigationDelegate,
   const HandleMap& handleMap() const { return handleMap_; }
   const std::string& eventDispatcher() const { return eventDispatcher_; }
   /// The message being handled; replies go to its method's callback, read at reply time.
+  /// A callback that is not a dotted script name is dropped from the message (one line).
   const std::shared_ptr<JSMessageModel>& jsModel() const { return jsModel_; }
   void setJsModel(std::shared_ptr<JSMessageModel> model);
   const std::string& openNotifyCallBackStr() const { return openNotifyCallBackStr_; }
@@ -97,17 +101,20 @@ class WKJSBridge final : public NavigationDelegate,
   bool receivePageMessage(const nlohmann::json& body);
 
   // Replies.
-  /// Sends a reply envelope to `callback`; nothing without a callback.
+  /// Sends a reply envelope to `callback`; nothing without a callback or with one that is
+  /// not a dotted script name.
   void jsCallbackAction(const std::optional<std::string>& callback, std::optional<std::int64_t> ret,
                         const std::optional<std::string>& msg, const nlohmann::json& params);
   /// Sends `params` to the page function `actionID` as escaped JSON. Any thread.
   void injectMessageFunction(const std::optional<std::string>& message, const std::optional<std::string>& actionID,
                              const nlohmann::json& params, ScriptCompletionHandler completionHandler = {});
-  /// The envelope script; nothing when the envelope cannot be serialised.
+  /// The envelope script; nothing when the envelope cannot be serialised or `callback`
+  /// is not a dotted script name (isCallbackName).
   static std::optional<std::string> replyEnvelopeScript(const std::string& callback, std::optional<std::int64_t> ret,
                                                         const std::optional<std::string>& msg,
                                                         const nlohmann::json& params);
-  /// The message-reply script; nothing when `params` cannot be serialised.
+  /// The message-reply script; nothing when `params` cannot be serialised or `actionID`
+  /// is not a dotted script name.
   static std::optional<std::string> messageReplyScript(const std::string& actionID, const nlohmann::json& params);
   /// Escapes JSON text for a single-quoted script string: backslash, double quote,
   /// apostrophe, LF, CR, FF, U+2028, U+2029, in this order.
@@ -133,6 +140,7 @@ class WKJSBridge final : public NavigationDelegate,
   void didStartProvisionalNavigation(WebView& webView, NavigationId navigation) override;
   void didReceiveServerRedirectForProvisionalNavigation(WebView& webView, NavigationId navigation) override;
   void didFailProvisionalNavigation(WebView& webView, NavigationId navigation, const PlatformError& error) override;
+  /// A page of another origin than the last committed one forgets the reply target.
   void didCommitNavigation(WebView& webView, NavigationId navigation) override;
   void didFinishNavigation(WebView& webView, NavigationId navigation) override;
   void didFailNavigation(WebView& webView, NavigationId navigation, const PlatformError& error) override;
@@ -153,6 +161,9 @@ class WKJSBridge final : public NavigationDelegate,
   void closePageWhenSettled();
   explicit WKJSBridge(const std::shared_ptr<WebView>& webView);
   std::optional<std::string> replyTarget() const { return jsModel_ ? jsModel_->replyTarget() : std::nullopt; }
+  // Takes the callback out of a message that names no script function (one line).
+  static void checkCallback(JSMessageModel& message);
+  void forgetReplyTarget();
 
   std::weak_ptr<WebView> webView_;
   std::weak_ptr<WKJSBridgeUIDelegate> uiDelegate_;
@@ -162,6 +173,10 @@ class WKJSBridge final : public NavigationDelegate,
   std::string eventDispatcher_ = "window.eventDispatcher";
   std::shared_ptr<JSMessageModel> jsModel_ = std::make_shared<JSMessageModel>();
   std::string openNotifyCallBackStr_;
+  // The URL of the last committed main-frame page, and how many times the page changed
+  // origin: a reply prepared for an earlier page is not run in a later one.
+  std::optional<std::string> committedURL_;
+  std::atomic<std::uint64_t> pageGeneration_{0};  // written on the main thread only
   std::function<void(bool)> pageConfig_;
   std::function<void(const std::string&)> adCallBackAction_;
 };

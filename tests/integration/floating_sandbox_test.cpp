@@ -128,6 +128,13 @@ TEST_F(FloatingSandboxTest, TrackingEndpointsCountAndCanBeToldToFail) {
   EXPECT_EQ(fetch("/track/click?ad=x").statusCode, 404);
   EXPECT_EQ(fetch("/track/click?ad=x").statusCode, 204);
   EXPECT_EQ(counts(), json::parse(R"({"impl":{"x":1},"click":{"x":1}})"));
+  // A rule for one ad leaves the others alone; a count of 0 ends it.
+  ASSERT_EQ(fetch("/_sandbox/track-fail", "POST", R"({"count":5,"status":503,"ad":"y"})").statusCode, 200);
+  EXPECT_EQ(fetch("/track/impl?ad=x").statusCode, 204);
+  EXPECT_EQ(fetch("/track/impl?ad=y").statusCode, 503);
+  ASSERT_EQ(fetch("/_sandbox/track-fail", "POST", R"({"count":0})").statusCode, 200);
+  EXPECT_EQ(fetch("/track/impl?ad=y").statusCode, 204);
+  EXPECT_EQ(fetch("/_sandbox/track-fail", "POST", R"({"count":1,"ad":7})").statusCode, 400);
   const auto gif = fetch("/assets/badge.gif");
   ASSERT_TRUE(gif.body);
   EXPECT_EQ(gif.body->substr(0, 6), "GIF89a");

@@ -3,12 +3,14 @@
 // its release.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "platform/headless/scripted_web_view.h"
 #include "platform/http_session.h"
 #include "platform/toolkit/alert_controller.h"
+#include "support/log_capture.h"
 #include "support/toolkit_fixture.h"
 #include "ui/d3_notice_manager.h"
 #include "ui/d3_notice_view.h"
@@ -380,6 +382,67 @@ TEST_F(BridgeActionsTest, ReleasedBridgeRemovesItsChannelAndIsNotKeptAlive) {
   auto other = WKJSBridge::bind(webView);
   auto proxy = std::make_shared<QvWeakScriptMessageDelegate>(std::make_shared<PageReceiver>(other));
   EXPECT_EQ(proxy->scriptDelegate(), nullptr);
+}
+
+TEST_F(BridgeActionsTest, ACallbackThatIsNotAScriptNameGetsNoReplyAndOneLine) {
+  testing::LogCapture log;
+  const Strings bad = {"alert(1)//", "window.cb;x"};
+  for (const auto& name : bad) {
+    call("toast", {{"text", "x"}}, name);
+    call("Toast", json::object(), name);  // unknown names answer too, when they can
+  }
+  // The prompt path, and a later answer to the message it made current.
+  webView->runTextInputPanel(R"({"method":{"method":"toast","callback":"x=1;cb"}})");
+  runFor(1);
+  if (auto panel = shownAlert()) press();
+  bridge->setOpenNotifyCallBackStr("1");
+  bridge->tryFinishCallBack();
+  EXPECT_EQ(scripts(), Strings{});
+  auto lines = log.lines();
+  EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                          [](const std::string& l) { return l.find("callback is not a script function name") != std::string::npos; }),
+            static_cast<long>(2 * bad.size() + 1));
+
+  call("toast", {{"text", "x"}}, "window.$pages._cb1");
+  EXPECT_EQ(scripts(), Strings{envelope("window.$pages._cb1", 0, "eyJyZXN1bHQiOiIxIn0=")});
+}
+
+TEST_F(BridgeActionsTest, ARememberedReplyTargetIsForgottenWhenThePageChangesOrigin) {
+  auto commit = [&](const std::string& url) {
+    webView->deliverDidCommit(webView->nextNavigationId(), url);
+    runFor(0.1);
+  };
+  auto foregroundAnswers = [&] {
+    webView->clearRecords();
+    bridge->setOpenNotifyCallBackStr("1");
+    bridge->tryFinishCallBack();
+    return scripts().size();
+  };
+  commit("https://ads.test/page");
+  call("userInfo");  // current now, with callback cb
+  commit("https://ADS.test:443/other?x#y");
+  EXPECT_EQ(foregroundAnswers(), 1u) << "same origin keeps the target";
+
+  for (const char* other : {"https://elsewhere.test/", "http://ads.test/", "https://ads.test:8443/", "about:blank"}) {
+    SCOPED_TRACE(other);
+    commit("https://ads.test/page");
+    call("userInfo");
+    commit(other);
+    EXPECT_EQ(foregroundAnswers(), 0u);
+  }
+
+  // An alert of the first page tapped after the next page committed answers nobody, and
+  // a message's own reply function is dead there too.
+  commit("https://ads.test/page");
+  auto message = JSMessageModel::decode(json{{"method", {{"method", "userInfo"}, {"callback", "cb"}}}});
+  bridge->registerMessage(message);
+  call("alert", {{"button1", "ok"}});
+  commit("https://elsewhere.test/");
+  webView->clearRecords();
+  press();
+  message->callback()(json{{"late", true}});
+  runFor(0.1);
+  EXPECT_EQ(scripts(), Strings{});
 }
 
 }  // namespace

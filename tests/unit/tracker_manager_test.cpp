@@ -3,6 +3,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <map>
+#include <optional>
 #include <set>
 
 #include "net/tracker_manager.h"
@@ -52,6 +54,7 @@ class TrackerManagerTest : public ::testing::Test {
       if (answered_.count(i)) continue;
       if (reqs[i].url == url) {
         answered_.insert(i);
+        if (status >= 200 && status <= 299) ++hits_[url];
         if (status == 0) {
           session->replyError(URLError::timedOut, "timed out", pendingIndex);
         } else {
@@ -63,6 +66,17 @@ class TrackerManagerTest : public ::testing::Test {
       ++pendingIndex;
     }
     FAIL() << "no pending fetch of " << url;
+  }
+  // Answers the oldest fetch still running.
+  void answerOldest(long status) {
+    auto reqs = session->requests();
+    for (std::size_t i = 0; i < reqs.size(); ++i) {
+      if (!answered_.count(i)) {
+        answer(reqs[i].url, status);
+        return;
+      }
+    }
+    FAIL() << "no fetch running";
   }
   std::size_t fetchesOf(const std::string& url) const {
     auto reqs = session->requests();
@@ -79,10 +93,14 @@ class TrackerManagerTest : public ::testing::Test {
   ScopedFakeSession session;
   LogCapture log;
   std::shared_ptr<TrackerManager> tracker = TrackerManager::make();
+  // Fetches answered with a 2xx per URL: what the ad platform counted.
+  std::map<std::string, int> hits_;
 
  private:
   std::set<std::size_t> answered_;
 };
+
+using Pending = TrackerManager::PendingReport;
 
 TEST_F(TrackerManagerTest, FetchesOnlyURLTextsWithAPlainGet) {
   tracker->logTracker({});
@@ -95,11 +113,10 @@ TEST_F(TrackerManagerTest, FetchesOnlyURLTextsWithAPlainGet) {
   EXPECT_EQ(reqs[0].timeoutSeconds, 30.0);
   EXPECT_EQ(reqs[0].maxBodyBytes, 8u * 1024 * 1024);
   answer(kA, 200);
-  // A batch of nothing valid still finishes cleanly and remembers nothing.
   tracker->logTracker({"bad url"});
   settle();
-  EXPECT_TRUE(tracker->failUrlsDict().empty());
-  EXPECT_TRUE(tracker->failUrls().empty());
+  EXPECT_TRUE(tracker->pendingReports().empty());
+  EXPECT_EQ(tracker->fetchesInFlight() + tracker->fetchesWaiting(), 0u);
 }
 
 TEST_F(TrackerManagerTest, OnlyA2xxStatusCountsAsSuccess) {
@@ -107,52 +124,44 @@ TEST_F(TrackerManagerTest, OnlyA2xxStatusCountsAsSuccess) {
   answer(kA, 204);
   answer(kB, 404);
   answer(kC, 0);
-  EXPECT_EQ(tracker->failUrlsDict(), (std::map<std::string, double>{{kB, kT}, {kC, kT}}));
+  EXPECT_EQ(tracker->pendingReports(), (std::vector<Pending>{{kB, kT, false}, {kC, kT, false}}));
   for (const auto& [word, url] : {std::pair{"success", kA}, {"failed", kB}, {"failed", kC}}) {
     EXPECT_TRUE(log.contains("normalTracker: " + std::string(word) + " ---log " + url));
   }
 }
 
-TEST_F(TrackerManagerTest, AFailedURLKeepsItsFirstFailureTimeAndStandsInTheQueueOnce) {
+TEST_F(TrackerManagerTest, ASuccessOfAURLSettlesOnlyItsOwnReport) {
   failAt(kA, kT);
-  EXPECT_EQ(tracker->failUrlsDict(), (std::map<std::string, double>{{kA, kT}}));
-  EXPECT_EQ(tracker->failUrls(), std::vector<std::string>{kA});
-  // While the tracking host is down, every later report would otherwise add A again.
-  for (int i = 1; i <= 50; ++i) failAt(kA, kT + i);
-  failAt(kB, kT + 60);
-  EXPECT_EQ(tracker->failUrlsDict(), (std::map<std::string, double>{{kA, kT}, {kB, kT + 60}}));
-  EXPECT_EQ(tracker->failUrls(), (std::vector<std::string>{kA, kB}));
+  clock->set(kT + 1);
+  tracker->logTracker({kA});
+  answer(kA, 200);  // the new report went through; the old one is still owed and now sent
+  EXPECT_EQ(tracker->pendingReports(), (std::vector<Pending>{{kA, kT, true}}));
+  answer(kA, 200);
+  EXPECT_EQ(hits_[kA], 2);
+  EXPECT_TRUE(tracker->pendingReports().empty());
 }
 
-TEST_F(TrackerManagerTest, ASuccessSendsTheQueueOnceAndForgetsWhatWentThrough) {
-  failAt(kA, kT);
-  failAt(kB, kT);
-  const std::size_t before = session->requests().size();
-  clock->set(kT + 5);
+TEST_F(TrackerManagerTest, ARecoveryThatFailsHalfWaySendsNothingTwice) {
+  for (int i = 0; i < 4; ++i) failAt(kA, kT + i);
+  failAt(kB, kT + 4);
+  clock->set(kT + 10);
+  tracker->logTracker({kC});
+  answer(kC, 200);  // five retries: A x4, B
+  ASSERT_EQ(session->pending(), 5u);
+  answer(kA, 500);
+  answer(kA, 200);  // the failed retry of A goes out again on the back of this one
+  answer(kA, 500);
+  answer(kB, 503);
+  // The two failures wait with their own first-failure times; the one re-sent is in flight.
+  auto pending = tracker->pendingReports();
+  EXPECT_EQ(pending, (std::vector<Pending>{{kA, kT, true}, {kA, kT + 2, false}, {kA, kT + 3, true}, {kB, kT + 4, false}}));
+  while (session->pending() > 0) answerOldest(200);
+  EXPECT_EQ(hits_[kA], 4);
+  EXPECT_EQ(hits_[kB], 1);
+  EXPECT_TRUE(tracker->pendingReports().empty());
   tracker->logTracker({kC});
   answer(kC, 200);
-  // The piggy-backed batch: A and B once each, and the queue is empty meanwhile.
-  EXPECT_EQ(session->requests().size(), before + 3);
-  EXPECT_TRUE(tracker->failUrls().empty());
-  answer(kA, 200);
-  answer(kB, 503);
-  EXPECT_EQ(tracker->failUrlsDict(), (std::map<std::string, double>{{kB, kT}}));
-  EXPECT_EQ(tracker->failUrls(), std::vector<std::string>{kB});
-  EXPECT_EQ(fetchesOf(kA), 2u);  // the failed report and one retry
-}
-
-TEST_F(TrackerManagerTest, AURLWhoseRetryIsInFlightIsNotSentAgainByAnotherSuccess) {
-  failAt(kA, kT);
-  tracker->logTracker({kB, kC});
-  answer(kB, 200);  // sends A
-  answer(kC, 200);  // A's retry is still running: nothing to send
-  EXPECT_EQ(fetchesOf(kA), 2u);
-  answer(kA, 200);
-  EXPECT_TRUE(tracker->failUrlsDict().empty());
-  EXPECT_TRUE(tracker->failUrls().empty());
-  tracker->logTracker({kB});
-  answer(kB, 200);
-  EXPECT_EQ(fetchesOf(kA), 2u);
+  EXPECT_EQ(session->pending(), 0u);
 }
 
 TEST_F(TrackerManagerTest, RetryWindowEndsThreeHoursAfterTheFirstFailure) {
@@ -162,16 +171,55 @@ TEST_F(TrackerManagerTest, RetryWindowEndsThreeHoursAfterTheFirstFailure) {
     failAt(kA, kT);
     clock->set(kT + 1);
     tracker->logTracker({kC});
-    answer(kC, 200);  // sends A
+    answer(kC, 200);
+    answer(kA, 500);  // a retry that fails keeps the first failure's time
+    EXPECT_EQ(tracker->pendingReports(), (std::vector<Pending>{{kA, kT, false}}));
+    const std::size_t before = fetchesOf(kA);
     clock->set(kT + age);
-    answer(kA, 500);  // the retry fails again; its batch decides on requeueing
-    EXPECT_EQ(tracker->failUrlsDict(), (std::map<std::string, double>{{kA, kT}}));
+    tracker->logTracker({kC});
+    answer(kC, 200);
     if (age < TrackerManager::invalidTime) {
-      EXPECT_EQ(tracker->failUrls(), std::vector<std::string>{kA});
+      EXPECT_EQ(fetchesOf(kA), before + 1);
+      answer(kA, 200);
     } else {
-      EXPECT_TRUE(tracker->failUrls().empty());
+      EXPECT_EQ(fetchesOf(kA), before);
+      EXPECT_TRUE(log.contains("normalTracker: expired ---log " + kA));
     }
+    EXPECT_TRUE(tracker->pendingReports().empty());
   }
+}
+
+TEST_F(TrackerManagerTest, AtMostEightFetchesRunAndTheOthersStartInOrderAsSlotsFree) {
+  std::vector<std::string> urls;
+  for (int i = 0; i < 20; ++i) urls.push_back(kA + "&n=" + std::to_string(i));
+  tracker->logTracker(urls);
+  EXPECT_EQ(session->pending(), TrackerManager::kMaxFetchesInFlight);
+  EXPECT_EQ(tracker->fetchesWaiting(), 12u);
+  answerOldest(200);
+  EXPECT_EQ(session->pending(), 8u);
+  EXPECT_EQ(session->requests().back().url, urls[8]);
+  while (session->pending() > 0) answerOldest(500);
+  std::vector<std::string> sent;
+  for (const auto& r : session->requests()) sent.push_back(r.url);
+  EXPECT_EQ(sent, urls);
+  EXPECT_EQ(tracker->peakFetchesInFlight(), 8u);
+  EXPECT_EQ(tracker->pendingReports().size(), 19u);
+}
+
+TEST_F(TrackerManagerTest, PendingReportsAreBoundedTheOldestDroppedWithALine) {
+  std::vector<std::string> urls;
+  for (std::size_t i = 0; i <= TrackerManager::kMaxPendingReports + 1; ++i) urls.push_back(kA + "&n=" + std::to_string(i));
+  tracker->logTracker(urls);
+  while (session->pending() > 0) answerOldest(500);
+  auto pending = tracker->pendingReports();
+  ASSERT_EQ(pending.size(), TrackerManager::kMaxPendingReports);
+  EXPECT_EQ(pending.front().url, urls[2]);
+  EXPECT_EQ(pending.back().url, urls.back());
+  auto lines = log.lines();
+  EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                          [](const std::string& l) { return l.find("normalTracker: dropped") == 0; }),
+            2);
+  EXPECT_TRUE(log.contains("normalTracker: dropped, over 1000 pending ---log " + urls[0]));
 }
 
 TEST_F(TrackerManagerTest, CompletionsAfterTheTrackerIsGoneDoNothing) {

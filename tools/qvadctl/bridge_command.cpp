@@ -12,6 +12,7 @@
 #include "commands.h"
 #include "qvad/configuration.h"
 #include "web/js_message_model.h"
+#include "web/page_origin.h"
 #include "web/wk_js_bridge.h"
 
 namespace qvadctl {
@@ -124,6 +125,7 @@ int bridgeCommand(const Args& args) {
   if (sub == "reply" || sub == "message") {
     ReplyOptions o;
     if (auto error = parseOptions(rest, sub == "reply", o)) return usageError(*error);
+    if (!qvad::isCallbackName(*o.callback)) return usageError("--callback must be a dotted script name");
     if (sub == "reply")
       return printScript(qvad::WKJSBridge::replyEnvelopeScript(*o.callback, o.ret, o.msg, o.params.value_or(json::object())));
     return printScript(qvad::WKJSBridge::messageReplyScript(*o.callback, *o.params));
