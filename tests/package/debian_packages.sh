@@ -14,10 +14,10 @@ holds() {  # package file, pattern (the listing is read whole: no broken pipe un
 }
 check() {  # package, a file it must hold, a dependency it must name
   local deb
-  deb=$(ls "$out"/"$1"_*.deb 2>/dev/null | head -1)
+  deb=$(compgen -G "$out/$1_*.deb" || true)
   [ -n "$deb" ] || { echo "no $1 package"; ls "$out"; exit 1; }
   holds "$deb" "$2" || { echo "$1 lacks $2"; dpkg-deb -c "$deb"; exit 1; }
-  dpkg-deb -f "$deb" Depends | grep -q "$3" || { echo "$1 does not depend on $3: $(dpkg-deb -f "$deb" Depends)"; exit 1; }
+  grep -q "$3" <<<"$(dpkg-deb -f "$deb" Depends)" || { echo "$1 does not depend on $3: $(dpkg-deb -f "$deb" Depends)"; exit 1; }
   echo "$1: $(dpkg-deb -f "$deb" Version); Depends: $(dpkg-deb -f "$deb" Depends | cut -c1-100)"
 }
 check libqvad0 '/libqvad\.so\.0' 'libwebkit2gtk-4.1'

@@ -30,11 +30,14 @@ cmake -S "$src/tests/package/consumer" -B "$work/consumer" -G Ninja -DCMAKE_PREF
 
 # pkg-config, with nothing but the installed tree.
 export PKG_CONFIG_PATH="$prefix/$libdir/pkgconfig"
-[ "$(pkg-config --modversion qvad)" = "$(sed -n 's/^Version: //p' "$prefix/$libdir/pkgconfig/qvad.pc")" ]
+version=$(pkg-config --modversion qvad) || { echo "pkg-config does not find qvad"; exit 1; }
+[ "$version" = "$(sed -n 's/^Version: //p' "$prefix/$libdir/pkgconfig/qvad.pc")" ] || { echo "pkg-config gives $version"; exit 1; }
 # shellcheck disable=SC2046
 cc -std=c99 -Wall -Wextra -Werror $flags -I"$src/examples/c_host" "$src/examples/c_host/main.c" \
   "$src/examples/c_host/c_host_app.c" -o "$work/c-host-pc" $(pkg-config --cflags --libs qvad x11) -lstdc++
-ldd "$work/c-host-pc" | grep -q "libqvad.so.0 => $prefix" || LD_LIBRARY_PATH="$prefix/$libdir" ldd "$work/c-host-pc" | grep -q "libqvad.so.0 => $prefix"
+# (ldd's whole output first: grep -q leaving early would break the pipe under pipefail)
+loads=$(LD_LIBRARY_PATH="$prefix/$libdir" ldd "$work/c-host-pc")
+grep -q "libqvad.so.0 => $prefix" <<<"$loads" || { echo "the pkg-config build does not load the installed library:"; echo "$loads"; exit 1; }
 
 # The installed host, against a sandbox: it starts and shows the floating badge.
 state="$work/sandbox"
