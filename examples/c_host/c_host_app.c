@@ -71,60 +71,55 @@ static void badge_clicked(void *user) {
 static void badge_closed(void *user) { said(user, "badge closed", NULL); }
 static void badge_failed(void *user, const qvad_error *error) { said(user, "badge failed", error); }
 
+/* An ad's event: its flag (when it has one) says whether it went without an error. */
+static void happened(c_host_app *app, int *flag, const char *event, const qvad_error *error) {
+  if (flag) *flag = error == NULL;
+  said(app, event, error);
+}
+
 /* ---- the reward video */
 
 static void reward_loaded(void *user, qvad_reward_ad *ad) {
-  c_host_app *app = user;
   (void)ad;
-  app->reward_loaded = 1;
-  said(app, "reward video loaded", NULL);
+  happened(user, &((c_host_app *)user)->reward_loaded, "reward video loaded", NULL);
 }
 static void reward_failed(void *user, qvad_reward_ad *ad, const qvad_error *error) {
   (void)ad;
-  said(user, "reward video failed to load", error);
+  happened(user, NULL, "reward video failed to load", error);
 }
 static void reward_shown(void *user, qvad_reward_ad *ad, const qvad_error *error) {
-  c_host_app *app = user;
   (void)ad;
-  app->reward_shown = error == NULL;
-  said(app, error ? "reward video failed to show" : "reward video shown", error);
+  happened(user, &((c_host_app *)user)->reward_shown, error ? "reward video failed to show" : "reward video shown",
+           error);
 }
 static void reward_granted(void *user, qvad_reward_ad *ad) {
-  c_host_app *app = user;
   (void)ad;
-  ++app->rewards;
-  said(app, "reward granted", NULL);
+  ++((c_host_app *)user)->rewards;
+  happened(user, NULL, "reward granted", NULL);
 }
 static void reward_closed(void *user, qvad_reward_ad *ad) {
-  c_host_app *app = user;
   (void)ad;
-  app->reward_closed = 1;
-  said(app, "reward video closed", NULL);
+  happened(user, &((c_host_app *)user)->reward_closed, "reward video closed", NULL);
 }
 
 /* ---- the interstitial */
 
 static void interstitial_loaded(void *user, qvad_interstitial_ad *ad) {
-  c_host_app *app = user;
   (void)ad;
-  app->interstitial_loaded = 1;
-  said(app, "interstitial loaded", NULL);
+  happened(user, &((c_host_app *)user)->interstitial_loaded, "interstitial loaded", NULL);
 }
 static void interstitial_failed(void *user, qvad_interstitial_ad *ad, const qvad_error *error) {
   (void)ad;
-  said(user, "interstitial failed to load", error);
+  happened(user, NULL, "interstitial failed to load", error);
 }
 static void interstitial_shown(void *user, qvad_interstitial_ad *ad, const qvad_error *error) {
-  c_host_app *app = user;
   (void)ad;
-  app->interstitial_shown = error == NULL;
-  said(app, error ? "interstitial failed to show" : "interstitial shown", error);
+  happened(user, &((c_host_app *)user)->interstitial_shown, error ? "interstitial failed to show" : "interstitial shown",
+           error);
 }
 static void interstitial_closed(void *user, qvad_interstitial_ad *ad) {
-  c_host_app *app = user;
   (void)ad;
-  app->interstitial_closed = 1;
-  said(app, "interstitial closed", NULL);
+  happened(user, &((c_host_app *)user)->interstitial_closed, "interstitial closed", NULL);
 }
 
 static void started(void *user, const qvad_error *error) {

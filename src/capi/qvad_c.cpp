@@ -92,20 +92,66 @@ std::shared_ptr<ViewController> presenterFor(const qvad_host* host) {
 
 }  // namespace
 
-using RewardLink = Link<qvad_reward_ad, qvad_reward_callbacks>;
-using InterstitialLink = Link<qvad_interstitial_ad, qvad_interstitial_callbacks>;
-
-struct qvad_reward_ad {
-  std::shared_ptr<QvRewardVideoAd> ad;
-  std::shared_ptr<QvRewardVideoAdDelegate> delegate;  // the ad holds it weakly
-  std::shared_ptr<RewardLink> link;
+// A full-screen ad's handle; `Self` is the C type, which the callbacks are handed back.
+template <class Self, class Ad, class Delegate, class Table>
+struct AdHandle {
+  using Callbacks = Table;
+  std::shared_ptr<Ad> ad;
+  std::shared_ptr<Delegate> delegate;  // the ad holds it weakly
+  std::shared_ptr<Link<Self, Table>> link;
 };
 
-struct qvad_interstitial_ad {
-  std::shared_ptr<QvInterstitialAd> ad;
-  std::shared_ptr<QvInterstitialAdDelegate> delegate;
-  std::shared_ptr<InterstitialLink> link;
-};
+struct qvad_reward_ad : AdHandle<qvad_reward_ad, QvRewardVideoAd, QvRewardVideoAdDelegate, qvad_reward_callbacks> {};
+struct qvad_interstitial_ad
+    : AdHandle<qvad_interstitial_ad, QvInterstitialAd, QvInterstitialAdDelegate, qvad_interstitial_callbacks> {};
+
+namespace {
+
+// The four calls every full-screen ad has; `wire` sets the delegate's members to the link.
+template <class Handle, class Wire>
+Handle* createAd(const char* call, const char* placementId, const typename Handle::Callbacks* callbacks, void* user,
+                 Wire wire) {
+  return guarded(call, static_cast<Handle*>(nullptr), [&] {
+    auto handle = std::make_unique<Handle>();
+    handle->link = std::make_shared<typename decltype(handle->link)::element_type>();
+    if (callbacks) handle->link->callbacks = *callbacks;
+    handle->link->user = user;
+    handle->delegate = std::make_shared<typename decltype(handle->delegate)::element_type>();
+    wire(*handle->delegate, handle->link);
+    handle->ad = decltype(handle->ad)::element_type::create();
+    if (placementId) handle->ad->setPlacementId(std::string(placementId));
+    handle->ad->setDelegate(handle->delegate);
+    handle->link->handle = handle.get();
+    return handle.release();
+  });
+}
+
+template <class Handle>
+void loadAd(const char* call, Handle* ad) {
+  if (ad) guarded(call, [&] { ad->ad->loadAD(); });
+}
+
+template <class Handle>
+void showAd(const char* call, Handle* ad, const qvad_host* host, int animated) {
+  if (!ad) return;
+  guarded(call, [&] {
+    // The ad keeps itself and its delegate alive for the call, so a callback that
+    // releases the handle in the middle of it is safe.
+    auto keep = ad->ad;
+    keep->showAd(presenterFor(host), animated != 0);
+  });
+}
+
+template <class Handle>
+void releaseAd(const char* call, Handle* ad) {
+  if (!ad) return;
+  guarded(call, [&] {
+    ad->link->handle = nullptr;
+    delete ad;
+  });
+}
+
+}  // namespace
 
 extern "C" {
 
@@ -200,107 +246,56 @@ void qvad_show_floating_ad(qvad_host* host, double x, double y, const qvad_float
 
 qvad_reward_ad* qvad_reward_ad_create(const char* placement_id, const qvad_reward_callbacks* callbacks,
                                       void* user) {
-  return guarded("qvad_reward_ad_create", static_cast<qvad_reward_ad*>(nullptr), [&] {
-    auto handle = std::make_unique<qvad_reward_ad>();
-    auto link = std::make_shared<RewardLink>();
-    if (callbacks) link->callbacks = *callbacks;
-    link->user = user;
-    using C = qvad_reward_callbacks;
-    auto d = std::make_shared<QvRewardVideoAdDelegate>();
-    d->rewardedVideoAdDidLoad = [link](QvRewardVideoAd&) { link->call(&C::did_load); };
-    d->rewardedVideoAdDidFailWithError = [link](QvRewardVideoAd&, const QvError& e) {
+  using C = qvad_reward_callbacks;
+  return createAd<qvad_reward_ad>("qvad_reward_ad_create", placement_id, callbacks, user, [](auto& d, auto link) {
+    d.rewardedVideoAdDidLoad = [link](QvRewardVideoAd&) { link->call(&C::did_load); };
+    d.rewardedVideoAdDidFailWithError = [link](QvRewardVideoAd&, const QvError& e) {
       link->callWithError(&C::did_fail, e);
     };
-    d->rewardedVideoAdDeginShow = [link](QvRewardVideoAd&) { link->call(&C::begin_show); };
-    d->rewardedVideoAdDidShow = [link](QvRewardVideoAd&, const std::optional<QvError>& e) {
+    d.rewardedVideoAdDeginShow = [link](QvRewardVideoAd&) { link->call(&C::begin_show); };
+    d.rewardedVideoAdDidShow = [link](QvRewardVideoAd&, const std::optional<QvError>& e) {
       link->callWithError(&C::did_show, e);
     };
-    d->rewardedVideoAdDidClick = [link](QvRewardVideoAd&) { link->call(&C::did_click); };
-    d->rewardedVideoAdComplete = [link](QvRewardVideoAd&) { link->call(&C::complete); };
-    d->rewardedVideoAdWillClose = [link](QvRewardVideoAd&) { link->call(&C::will_close); };
-    d->rewardedVideoAdDidClose = [link](QvRewardVideoAd&) { link->call(&C::did_close); };
-    handle->ad = QvRewardVideoAd::create();
-    if (placement_id) handle->ad->setPlacementId(std::string(placement_id));
-    handle->ad->setDelegate(d);
-    handle->delegate = std::move(d);
-    handle->link = std::move(link);
-    handle->link->handle = handle.get();
-    return handle.release();
+    d.rewardedVideoAdDidClick = [link](QvRewardVideoAd&) { link->call(&C::did_click); };
+    d.rewardedVideoAdComplete = [link](QvRewardVideoAd&) { link->call(&C::complete); };
+    d.rewardedVideoAdWillClose = [link](QvRewardVideoAd&) { link->call(&C::will_close); };
+    d.rewardedVideoAdDidClose = [link](QvRewardVideoAd&) { link->call(&C::did_close); };
   });
 }
 
-void qvad_reward_ad_load(qvad_reward_ad* ad) {
-  if (!ad) return;
-  guarded("qvad_reward_ad_load", [&] { ad->ad->loadAD(); });
-}
+void qvad_reward_ad_load(qvad_reward_ad* ad) { loadAd("qvad_reward_ad_load", ad); }
 
 void qvad_reward_ad_show(qvad_reward_ad* ad, qvad_host* host, int animated) {
-  if (!ad) return;
-  guarded("qvad_reward_ad_show", [&] {
-    // The ad keeps itself and its delegate alive for the call, so a callback that
-    // releases the handle in the middle of it is safe.
-    auto keep = ad->ad;
-    keep->showAd(presenterFor(host), animated != 0);
-  });
+  showAd("qvad_reward_ad_show", ad, host, animated);
 }
 
-void qvad_reward_ad_release(qvad_reward_ad* ad) {
-  if (!ad) return;
-  guarded("qvad_reward_ad_release", [&] {
-    ad->link->handle = nullptr;
-    delete ad;
-  });
-}
+void qvad_reward_ad_release(qvad_reward_ad* ad) { releaseAd("qvad_reward_ad_release", ad); }
 
 qvad_interstitial_ad* qvad_interstitial_ad_create(const char* placement_id,
                                                   const qvad_interstitial_callbacks* callbacks, void* user) {
-  return guarded("qvad_interstitial_ad_create", static_cast<qvad_interstitial_ad*>(nullptr), [&] {
-    auto handle = std::make_unique<qvad_interstitial_ad>();
-    auto link = std::make_shared<InterstitialLink>();
-    if (callbacks) link->callbacks = *callbacks;
-    link->user = user;
-    using C = qvad_interstitial_callbacks;
-    auto d = std::make_shared<QvInterstitialAdDelegate>();
-    d->interstitialAdDidLoad = [link](QvInterstitialAd&) { link->call(&C::did_load); };
-    d->interstitialAdDidFailWithError = [link](QvInterstitialAd&, const QvError& e) {
+  using C = qvad_interstitial_callbacks;
+  return createAd<qvad_interstitial_ad>("qvad_interstitial_ad_create", placement_id, callbacks, user,
+                                        [](auto& d, auto link) {
+    d.interstitialAdDidLoad = [link](QvInterstitialAd&) { link->call(&C::did_load); };
+    d.interstitialAdDidFailWithError = [link](QvInterstitialAd&, const QvError& e) {
       link->callWithError(&C::did_fail, e);
     };
-    d->interstitialAdBeginShow = [link](QvInterstitialAd&) { link->call(&C::begin_show); };
-    d->interstitialAdDidShow = [link](QvInterstitialAd&, const std::optional<QvError>& e) {
+    d.interstitialAdBeginShow = [link](QvInterstitialAd&) { link->call(&C::begin_show); };
+    d.interstitialAdDidShow = [link](QvInterstitialAd&, const std::optional<QvError>& e) {
       link->callWithError(&C::did_show, e);
     };
-    d->interstitialAdDidClick = [link](QvInterstitialAd&) { link->call(&C::did_click); };
-    d->interstitialAdWillClose = [link](QvInterstitialAd&) { link->call(&C::will_close); };
-    d->interstitialAdDidClose = [link](QvInterstitialAd&) { link->call(&C::did_close); };
-    handle->ad = QvInterstitialAd::create();
-    if (placement_id) handle->ad->setPlacementId(std::string(placement_id));
-    handle->ad->setDelegate(d);
-    handle->delegate = std::move(d);
-    handle->link = std::move(link);
-    handle->link->handle = handle.get();
-    return handle.release();
+    d.interstitialAdDidClick = [link](QvInterstitialAd&) { link->call(&C::did_click); };
+    d.interstitialAdWillClose = [link](QvInterstitialAd&) { link->call(&C::will_close); };
+    d.interstitialAdDidClose = [link](QvInterstitialAd&) { link->call(&C::did_close); };
   });
 }
 
-void qvad_interstitial_ad_load(qvad_interstitial_ad* ad) {
-  if (!ad) return;
-  guarded("qvad_interstitial_ad_load", [&] { ad->ad->loadAD(); });
-}
+void qvad_interstitial_ad_load(qvad_interstitial_ad* ad) { loadAd("qvad_interstitial_ad_load", ad); }
 
 void qvad_interstitial_ad_show(qvad_interstitial_ad* ad, qvad_host* host, int animated) {
-  if (!ad) return;
-  guarded("qvad_interstitial_ad_show", [&] {
-    auto keep = ad->ad;
-    keep->showAd(presenterFor(host), animated != 0);
-  });
+  showAd("qvad_interstitial_ad_show", ad, host, animated);
 }
 
-void qvad_interstitial_ad_release(qvad_interstitial_ad* ad) {
-  if (!ad) return;
-  guarded("qvad_interstitial_ad_release", [&] {
-    ad->link->handle = nullptr;
-    delete ad;
-  });
-}
+void qvad_interstitial_ad_release(qvad_interstitial_ad* ad) { releaseAd("qvad_interstitial_ad_release", ad); }
 
 }  // extern "C"

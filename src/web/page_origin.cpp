@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cctype>
 
+#include "ui/open_sfvc_manager.h"
+
 namespace qvad {
 namespace {
 
@@ -25,14 +27,10 @@ bool isIdentPart(char c) { return isIdentStart(c) || std::isdigit(static_cast<un
 }  // namespace
 
 std::optional<std::string> pageOrigin(std::string_view url) {
-  const std::size_t colon = url.find(':');
-  if (colon == std::string_view::npos || colon == 0 || !std::isalpha(static_cast<unsigned char>(url[0])))
-    return std::nullopt;
-  const std::string scheme = lower(url.substr(0, colon));
-  if (!std::all_of(scheme.begin(), scheme.end(),
-                   [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '+' || c == '-' || c == '.'; }))
-    return std::nullopt;
-  std::string_view rest = url.substr(colon + 1);
+  const auto schemeText = OpenSFVCManager::urlScheme(url);
+  if (!schemeText) return std::nullopt;
+  const std::string scheme = lower(*schemeText);
+  std::string_view rest = url.substr(schemeText->size() + 1);
   if (rest.substr(0, 2) != "//") return std::nullopt;
   rest.remove_prefix(2);
   std::string_view authority = rest.substr(0, rest.find_first_of("/?#\\"));

@@ -130,17 +130,6 @@ TEST_F(TrackerManagerTest, OnlyA2xxStatusCountsAsSuccess) {
   }
 }
 
-TEST_F(TrackerManagerTest, ASuccessOfAURLSettlesOnlyItsOwnReport) {
-  failAt(kA, kT);
-  clock->set(kT + 1);
-  tracker->logTracker({kA});
-  answer(kA, 200);  // the new report went through; the old one is still owed and now sent
-  EXPECT_EQ(tracker->pendingReports(), (std::vector<Pending>{{kA, kT, true}}));
-  answer(kA, 200);
-  EXPECT_EQ(hits_[kA], 2);
-  EXPECT_TRUE(tracker->pendingReports().empty());
-}
-
 TEST_F(TrackerManagerTest, ARecoveryThatFailsHalfWaySendsNothingTwice) {
   for (int i = 0; i < 4; ++i) failAt(kA, kT + i);
   failAt(kB, kT + 4);

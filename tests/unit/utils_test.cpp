@@ -158,16 +158,6 @@ TEST_F(UtilsTest, CallerEntryReplacesDefaultInUrlAndSignature) {
   EXPECT_EQ(pairs.at("appSecret"), "leak") << "a caller's own parameter is still sent as given";
 }
 
-TEST_F(UtilsTest, AdvertisingIdentifierRules) {
-  EXPECT_EQ(Utils::getMyIDFA(), idfa);
-  AdvertisingIdentifier::shared()->setLimitTracking(true);
-  EXPECT_EQ(Utils::getMyIDFA(), "");
-  auto params = managerInternal::getStartParams();
-  ASSERT_EQ(params.count("idfa"), 1u) << "present even when empty";
-  EXPECT_EQ(params.at("idfa"), "");
-  EXPECT_EQ(Utils::getDefaultParams("1", 1).at("deviceId"), "");
-}
-
 TEST_F(UtilsTest, TheHostsTrackingChoiceReachesRequestsAndLastsInTheIdentifierFile) {
   testing::TempDir dir;  // a data directory of its own: only this test writes its file
   const std::string saved = QvConfiguration::dataDirectory();

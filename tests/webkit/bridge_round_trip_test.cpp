@@ -4,22 +4,10 @@
 #include <chrono>
 #include <cstdio>
 
-#include "engine_fixture.h"
-#include "web/wk_js_bridge.h"
+#include "bridged_view.h"
 
 namespace qvad::test {
 namespace {
-
-// Stands in for the container: hands what the page posts on "tavro" to the bridge.
-class BridgeFeeder : public ScriptMessageHandler {
- public:
-  std::weak_ptr<WKJSBridge> bridge;
-  int received = 0;
-  void didReceiveScriptMessage(UserContentController&, const ScriptMessage& message) override {
-    ++received;
-    if (auto b = bridge.lock()) b->receivePageMessage(message.body);
-  }
-};
 
 // The page: sends toast requests one after another, each as soon as the previous reply
 // arrived, checks every reply, and posts a summary to "probe". It also echoes what a
@@ -51,15 +39,8 @@ window.qv = {
 </script></head><body>bridge page</body></html>)html";
 
 TEST_F(EngineTest, PageMessagesReachTheBridgeAndRepliesComeBackIntact) {
-  WebViewConfiguration configuration;
-  auto feeder = std::make_shared<BridgeFeeder>();
-  auto probe = std::make_shared<MessageInbox>();
-  ASSERT_TRUE(configuration.userContentController->addScriptMessageHandler(feeder, "tavro"));
-  ASSERT_TRUE(configuration.userContentController->addScriptMessageHandler(probe, "probe"));
-  auto view = makeView(configuration);
-  auto bridge = WKJSBridge::bind(view);
-  feeder->bridge = bridge;
-  bridge->jsbridge();
+  BridgedView page([&](WebViewConfiguration c) { return makeView(std::move(c)); });
+  auto& [feeder, probe, view, bridge] = page;
 
   auto loading = std::make_shared<RecordingDelegate>();
   view->setNavigationDelegate(loading);  // the bridge's own forwarding is tested headless

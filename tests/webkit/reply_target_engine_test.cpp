@@ -4,19 +4,10 @@
 // not a script name is never run as code.
 #include <algorithm>
 
-#include "engine_fixture.h"
-#include "web/wk_js_bridge.h"
+#include "bridged_view.h"
 
 namespace qvad::test {
 namespace {
-
-class BridgeFeeder : public ScriptMessageHandler {
- public:
-  std::weak_ptr<WKJSBridge> bridge;
-  void didReceiveScriptMessage(UserContentController&, const ScriptMessage& message) override {
-    if (auto b = bridge.lock()) b->receivePageMessage(message.body);
-  }
-};
 
 // The container's part: allows every load and notes the finished ones.
 class AllowingDelegate : public WKJSBridgeNavigationDelegate {
@@ -50,15 +41,8 @@ TEST_F(EngineTest, AReplyTargetDoesNotFollowThePageToAnotherOrigin) {
   first.add("/a", page("first"));
   second.add("/b", page("second"));
 
-  WebViewConfiguration configuration;
-  auto feeder = std::make_shared<BridgeFeeder>();
-  auto probe = std::make_shared<MessageInbox>();
-  ASSERT_TRUE(configuration.userContentController->addScriptMessageHandler(feeder, "tavro"));
-  ASSERT_TRUE(configuration.userContentController->addScriptMessageHandler(probe, "probe"));
-  auto view = makeView(configuration);
-  auto bridge = WKJSBridge::bind(view);
-  feeder->bridge = bridge;
-  bridge->jsbridge();
+  BridgedView bridged([&](WebViewConfiguration c) { return makeView(std::move(c)); });
+  auto& [feeder, probe, view, bridge] = bridged;
   auto loading = std::make_shared<AllowingDelegate>();
   bridge->setNavigationDelegate(loading);  // the bridge stays the engine's delegate
 
