@@ -3,7 +3,7 @@ SHELL := /bin/bash
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps build test test-plain test-asan test-tsan demo bench screenshots fuzz clean
+.PHONY: all deps build test test-plain test-asan test-tsan demo bench screenshots fuzz docs clean
 
 all: build
 
@@ -73,6 +73,13 @@ fuzz:
 	  mkdir -p build-fuzz/corpus/$$f; cp -n fuzz/corpus/$$f/* build-fuzz/corpus/$$f/; \
 	  build-fuzz/fuzz/$${f}_fuzz -max_total_time=$(FUZZ_SECONDS) -artifact_prefix=build-fuzz/crash-$$f- build-fuzz/corpus/$$f; \
 	done
+
+# The API reference of the public headers, when doxygen is installed (not part of make test).
+docs:
+	@command -v doxygen >/dev/null || { echo "make docs needs doxygen: apt-get install doxygen" >&2; exit 1; }
+	mkdir -p build/docs
+	doxygen docs/Doxyfile
+	@echo "written: build/docs/html/index.html"
 
 clean:
 	rm -rf build build-asan build-tsan build-fuzz build-demo out/demo

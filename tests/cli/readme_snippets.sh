@@ -1,27 +1,47 @@
 #!/usr/bin/env bash
-# Every C++ snippet of the README compiles against the public headers alone (and GTK, for
-# the GTK host's). A snippet with a function of its own is a translation unit as it
-# stands; a shorter one is compiled as the body of a function, its #include lines first.
+# Every snippet of the README is code that builds or code the tests run. A block after an
+# "<!-- excerpt: FILE -->" line must be a run of FILE's lines as they stand (the example
+# programs are built and clicked through by their own tests). Other C++ blocks compile
+# against the public headers alone (and GTK): one with a function of its own is a
+# translation unit as it stands, a shorter one the body of a function, its #include lines
+# first. Other C blocks are whole translation units against qvad.h alone.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/../.." && pwd)"
 tmp="$(mktemp -d)"
 trap 'rm -rf "$tmp"' EXIT
 python3 - "$root/README.md" "$tmp" <<'PY'
 import re, sys, pathlib
-text = pathlib.Path(sys.argv[1]).read_text()
+readme = pathlib.Path(sys.argv[1])
+text = readme.read_text()
 out = pathlib.Path(sys.argv[2])
-headers = sorted(p.name for p in (pathlib.Path(sys.argv[1]).parent / "include/qvad").glob("*.h"))
+headers = sorted(p.name for p in (readme.parent / "include/qvad").glob("*.h"))
 prelude = "".join(f"#include <qvad/{h}>\n" for h in headers) + "#include <memory>\n#include <optional>\n"
-for i, block in enumerate(re.findall(r"```cpp\n(.*?)```", text, re.S)):
-    lines = block.splitlines()
-    includes = [l for l in lines if l.startswith("#include")]
-    body = [l for l in lines if not l.startswith("#include")]
-    whole = re.search(r"^\w[\w:<>*& ]*\s+\**\w+\([^;]*\)\s*\{", block, re.M)
-    src = prelude + "\n".join(includes) + "\n" + ("\n".join(body) if whole else "void snippet() {\n" + "\n".join(body) + "\n}")
-    (out / f"snippet{i}.cpp").write_text(src + "\n")
-# C snippets are whole translation units against qvad.h alone.
-for i, block in enumerate(re.findall(r"```c\n(.*?)```", text, re.S)):
-    (out / f"snippet_c{i}.c").write_text(block)
+excerpts = 0
+bad = False
+for m in re.finditer(r"(?:<!-- excerpt: (\S+) -->\n)?```(\w+)\n(.*?)```", text, re.S):
+    source, lang, block = m.group(1), m.group(2), m.group(3)
+    if source:
+        excerpts += 1
+        want = block.splitlines()
+        have = (readme.parent / source).read_text().splitlines()
+        if not any(have[i:i + len(want)] == want for i in range(len(have))):
+            print(f"README excerpt of {source} is not in that file as it stands:\n{block}", file=sys.stderr)
+            bad = True
+        continue
+    i = m.start()
+    if lang == "cpp":
+        lines = block.splitlines()
+        includes = [l for l in lines if l.startswith("#include")]
+        body = [l for l in lines if not l.startswith("#include")]
+        whole = re.search(r"^\w[\w:<>*& ]*\s+\**\w+\([^;]*\)\s*\{", block, re.M)
+        src = prelude + "\n".join(includes) + "\n" + ("\n".join(body) if whole else "void snippet() {\n" + "\n".join(body) + "\n}")
+        (out / f"snippet{i}.cpp").write_text(src + "\n")
+    elif lang == "c":
+        (out / f"snippet_c{i}.c").write_text(block)
+if excerpts < 4:
+    print(f"only {excerpts} excerpts found", file=sys.stderr)
+    bad = True
+sys.exit(1 if bad else 0)
 PY
 fail=0
 count=0

@@ -18,6 +18,7 @@
 #include "platform/service_slot.h"
 #include "platform/toolkit/application.h"
 #include "platform/toolkit/window.h"
+#include "platform/web_view.h"
 #include "qvad/configuration.h"
 #include "ui/in_app_browser_controller.h"
 #include "web/base_wk_web_view_controller.h"
@@ -132,18 +133,25 @@ int navCommand(const Args& args) {
     std::fprintf(stderr, "qvadctl nav: cannot make a temporary directory\n");
     return 1;
   }
+  // A headless container in every build: a queue with a virtual clock and a scripted page,
+  // installed before anything uses the build's default backend (GLib and the engine in a
+  // desktop build, which would need a display).
+  auto queue = std::make_shared<HeadlessMainQueue>();
+  MainQueue::slot().install(queue);
+  queue->useVirtualClock(true);
+  setWebViewMaker([](Rect frame, WebViewConfiguration configuration) {
+    return std::make_shared<ScriptedWebView>(frame, std::move(configuration));
+  });
   QvConfiguration::setDataDirectory(dir + "/data");
   QvConfiguration::setDocumentsDirectory(dir + "/Documents");
   QvConfiguration::setLogSink([](std::string_view line) {
     std::fwrite(line.data(), 1, line.size(), stderr);
     std::fputc('\n', stderr);
   });
-  MainQueue::main();
-  HeadlessMainQueue::current()->useVirtualClock(true);
 
   const Outcome out = runInContainer(*url, link, linkNewWindow, osOpens);
   // The defaults are written off the main thread; wait for the file before cleaning up.
-  HeadlessMainQueue::current()->runUntil([&] { return fs::exists(dir + "/data/defaults.json"); }, 5);
+  queue->runUntil([&] { return fs::exists(dir + "/data/defaults.json"); }, 5);
   std::error_code ec;
   fs::remove_all(dir, ec);
 
