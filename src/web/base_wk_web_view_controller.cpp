@@ -114,6 +114,9 @@ void BaseWKWebViewController::viewDidLoad() {
 void BaseWKWebViewController::setupUI() {
   auto root = view();
   auto weak = weakSelf();
+  // No colour of its own: with the shortened title bar the band above the page shows the
+  // host's screen.
+  root->setBackgroundColor(std::nullopt);
 
   navigationBarView = View::make<View>();
   navigationBarView->setBackgroundColor(Color::white());

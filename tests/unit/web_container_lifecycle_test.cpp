@@ -3,6 +3,7 @@
 #include "support/fixed_services.h"
 #include "platform/defaults.h"
 #include "platform/notification_center.h"
+#include "platform/render/renderer.h"
 #include "platform/toolkit/navigation_controller.h"
 #include "platform/url_cache.h"
 #include "ui/net_setting_view.h"
@@ -67,6 +68,21 @@ TEST_F(WebContainerTest, ChromeFollowsTheOptionsOnTheHeadlessScreen) {
   EXPECT_FALSE(c->webView->showsHorizontalScrollIndicator());
   EXPECT_TRUE(c->webView->configuration().javaScriptCanOpenWindowsAutomatically);
   EXPECT_FALSE(c->webView->configuration().requiresUserActionForMediaPlayback);
+}
+
+TEST_F(WebContainerTest, FullscreenBandBelowTheShortBarShowsTheHostScreen) {
+  host->view()->setBackgroundColor(Color::rgb(200, 30, 30));
+  auto c = show("tavro://webview?url=https://ads.example/&page_fullscreen=1");
+  ASSERT_TRUE(c);
+  EXPECT_FALSE(c->view()->backgroundColor());  // no colour of its own
+  auto img = renderView(*window, 1);
+  ASSERT_TRUE(img);
+  // Between the 44-point bar and the page, which starts below the full-height bar.
+  const Color band = img->pixel(static_cast<int>(kScreenWidth() / 2), static_cast<int>(44 + kStatusBarHeight() / 2));
+  EXPECT_NEAR(band.red, 200 / 255.0, 0.02);
+  EXPECT_NEAR(band.green, 30 / 255.0, 0.02);
+  const Color bar = img->pixel(static_cast<int>(kScreenWidth() / 2), 10);
+  EXPECT_NEAR(bar.green, 1, 0.02);  // the bar itself stays white
 }
 
 TEST_F(WebContainerTest, LoadsStampTimesAndTheCloseButtonFollowsHistory) {
