@@ -7,7 +7,7 @@ include(CMakePackageConfigHelpers)
 
 # The libraries' own dependencies, as the package files name them for static links.
 set(QVAD_PC_REQUIRES_PRIVATE "gtk+-3.0 gio-2.0 glib-2.0 webkit2gtk-4.1 x11 cairo pangocairo libcurl openssl")
-set(QVAD_PC_LIBS_PRIVATE "-lgif -lstdc++ -lpthread")
+set(QVAD_PC_LIBS_PRIVATE "-lgif -lstdc++ -lpthread -lm")
 
 install(TARGETS qvad_shared
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT runtime NAMELINK_COMPONENT dev)
@@ -30,7 +30,12 @@ install(FILES ${PROJECT_BINARY_DIR}/package/qvadConfig.cmake ${PROJECT_BINARY_DI
 file(RELATIVE_PATH QVAD_PC_PREFIX_FROM_PCFILE "/${CMAKE_INSTALL_LIBDIR}/pkgconfig" "/")
 string(REGEX REPLACE "/$" "" QVAD_PC_PREFIX_FROM_PCFILE "${QVAD_PC_PREFIX_FROM_PCFILE}")
 configure_file(${PROJECT_SOURCE_DIR}/cmake/qvad.pc.in ${PROJECT_BINARY_DIR}/package/qvad.pc @ONLY)
-install(FILES ${PROJECT_BINARY_DIR}/package/qvad.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig COMPONENT dev)
+# qvad-static.pc links libqvad.a against the shared dependencies: pkg-config --static
+# would ask for the static closure of the whole GTK stack, which Debian's -dev packages do
+# not all provide.
+configure_file(${PROJECT_SOURCE_DIR}/cmake/qvad-static.pc.in ${PROJECT_BINARY_DIR}/package/qvad-static.pc @ONLY)
+install(FILES ${PROJECT_BINARY_DIR}/package/qvad.pc ${PROJECT_BINARY_DIR}/package/qvad-static.pc
+  DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig COMPONENT dev)
 
 if(TARGET qvadctl AND TARGET qvad-sandbox)
   install(TARGETS qvadctl qvad-sandbox RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT tools)

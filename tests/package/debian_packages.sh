@@ -24,6 +24,7 @@ check libqvad0 '/libqvad\.so\.0' 'libwebkit2gtk-4.1'
 check libqvad-dev '/include/qvad/qvad\.h' 'libqvad0'
 holds "$out"/libqvad-dev_*.deb '/libqvad\.a$' || { echo "libqvad-dev lacks libqvad.a"; exit 1; }
 holds "$out"/libqvad-dev_*.deb '/qvad\.pc$' || { echo "libqvad-dev lacks qvad.pc"; exit 1; }
+holds "$out"/libqvad-dev_*.deb '/qvad-static\.pc$' || { echo "libqvad-dev lacks qvad-static.pc"; exit 1; }
 holds "$out"/libqvad-dev_*.deb '/qvadConfig\.cmake$' || { echo "libqvad-dev lacks the CMake package"; exit 1; }
 check qvad-tools '/bin/qvad-sandbox' 'libc6'
 holds "$out"/qvad-tools_*.deb '/bin/qvadctl$' || { echo "qvad-tools lacks qvadctl"; exit 1; }

@@ -14,7 +14,7 @@ for d in lib lib64 lib/*-linux-gnu; do
   if [ -e "$prefix/$d/libqvad.so.0" ]; then libdir=$d; break; fi
 done
 [ -n "$libdir" ] || { echo "no libqvad.so.0 under $prefix"; exit 1; }
-for f in "$libdir/libqvad.so" "$libdir/libqvad.a" "$libdir/pkgconfig/qvad.pc" "$libdir/cmake/qvad/qvadConfig.cmake" \
+for f in "$libdir/libqvad.so" "$libdir/libqvad.a" "$libdir/pkgconfig/qvad.pc" "$libdir/pkgconfig/qvad-static.pc" "$libdir/cmake/qvad/qvadConfig.cmake" \
          include/qvad/qvad.h include/qvad/host_window.h bin/qvadctl bin/qvad-sandbox; do
   [ -e "$prefix/$f" ] || { echo "missing from the install: $f"; exit 1; }
 done
@@ -35,6 +35,11 @@ version=$(pkg-config --modversion qvad) || { echo "pkg-config does not find qvad
 # shellcheck disable=SC2046
 cc -std=c99 -Wall -Wextra -Werror $flags -I"$src/examples/c_host" "$src/examples/c_host/main.c" \
   "$src/examples/c_host/c_host_app.c" -o "$work/c-host-pc" $(pkg-config --cflags --libs qvad x11) -lstdc++
+# The static library through qvad-static.pc, its dependencies shared.
+# shellcheck disable=SC2046
+cc -std=c99 -Wall -Wextra -Werror $flags -I"$src/examples/c_host" "$src/examples/c_host/main.c" \
+  "$src/examples/c_host/c_host_app.c" -o "$work/c-host-pcstatic" $(pkg-config --cflags --libs qvad-static x11)
+! grep -q libqvad <<<"$(ldd "$work/c-host-pcstatic")" || { echo "the qvad-static build loads a shared libqvad"; exit 1; }
 # (ldd's whole output first: grep -q leaving early would break the pipe under pipefail)
 loads=$(LD_LIBRARY_PATH="$prefix/$libdir" ldd "$work/c-host-pc")
 grep -q "libqvad.so.0 => $prefix" <<<"$loads" || { echo "the pkg-config build does not load the installed library:"; echo "$loads"; exit 1; }
@@ -49,9 +54,9 @@ for _ in $(seq 100); do grep -q '^listening' "$work/sandbox.out" && break; sleep
 line=$(head -1 "$work/sandbox.out")
 url=$(sed -E 's/^listening ([^ ]+) ca=.*/\1/' <<<"$line")
 ca=${line##* ca=}
-for kind in shared static pc; do
+for kind in shared static pc pcstatic; do
   exe="$work/consumer/c-host-$kind"
-  [ "$kind" = pc ] && exe="$work/c-host-pc"
+  [ "${kind#pc}" != "$kind" ] && exe="$work/c-host-$kind"
   out="$work/host-$kind.out"
   XDG_DATA_HOME="$work/data-$kind" XDG_CACHE_HOME="$work/cache-$kind" QVAD_API_BASE_URL="$url" QVAD_CA_FILE="$ca" \
     LD_LIBRARY_PATH="$prefix/$libdir" "$exe" >"$out" 2>&1 &
