@@ -40,21 +40,27 @@ inline double median(std::vector<double> v) {
   return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
 }
 
-/// Nanoseconds per call of `fn`, run `batch` times per sample.
+/// Nanoseconds of this thread's CPU per call of `fn`, run `batch` times. CPU time, not
+/// wall time: on a machine shared with busy neighbours a long batch is preempted more
+/// often than a short one, and wall time would charge that to whichever ran longer.
 inline double nsPerCall(const std::function<void()>& fn, int batch) {
-  auto t = Clock::now();
+  const double t = cpuMs();
   for (int i = 0; i < batch; ++i) fn();
-  return std::chrono::duration<double, std::nano>(Clock::now() - t).count() / batch;
+  return (cpuMs() - t) * 1e6 / batch;
 }
 
-/// Median ns per call of each of `fns` over `rounds` rounds, each round timing one batch
-/// of each in turn. The batch is sized so a batch of the first takes about 20 ms.
+/// Median CPU ns per call of each of `fns` over `rounds` rounds, each round timing one
+/// batch of each in turn; each function's batch is sized to about 10 ms of its own.
 inline std::vector<double> interleaved(const std::vector<std::function<void()>>& fns, int rounds = 9) {
-  int batch = 1;
-  while (batch < (1 << 24) && nsPerCall(fns[0], batch) * batch < 20e6) batch *= 2;
+  std::vector<int> batches;
+  for (const auto& fn : fns) {
+    int batch = 1;
+    while (batch < (1 << 24) && nsPerCall(fn, batch) * batch < 10e6) batch *= 2;
+    batches.push_back(batch);
+  }
   std::vector<std::vector<double>> samples(fns.size());
   for (int r = 0; r < rounds; ++r)
-    for (std::size_t i = 0; i < fns.size(); ++i) samples[i].push_back(nsPerCall(fns[i], batch));
+    for (std::size_t i = 0; i < fns.size(); ++i) samples[i].push_back(nsPerCall(fns[i], batches[i]));
   std::vector<double> out;
   for (auto& s : samples) out.push_back(median(s));
   return out;

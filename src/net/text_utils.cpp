@@ -48,6 +48,11 @@ std::string hexLower(const unsigned char* bytes, std::size_t n) {
 
 bool isValidUTF8(std::string_view s) {
   for (std::size_t i = 0; i < s.size();) {
+    // Parameters are mostly ASCII: those bytes need no decoding.
+    if (static_cast<unsigned char>(s[i]) < 0x80) {
+      ++i;
+      continue;
+    }
     const UTF8Step step = utf8Step(s, i);
     if (!step.valid) return false;
     i += step.length;
@@ -55,9 +60,23 @@ bool isValidUTF8(std::string_view s) {
   return true;
 }
 
-std::string sha1(std::string_view text) { return digestHex(EVP_sha1(), text); }
+// The digests fetched once: EVP_sha1() and EVP_md5() make OpenSSL look the
+// implementation up under a lock on every use, which costs as much as hashing a
+// signed query. Fetched objects are immutable and safe to share between threads.
+static const EVP_MD* fetchedDigest(const char* name, const EVP_MD* fallback) {
+  const EVP_MD* md = EVP_MD_fetch(nullptr, name, nullptr);
+  return md ? md : fallback;
+}
 
-std::string qv_md5(std::string_view text) { return digestHex(EVP_md5(), text); }
+std::string sha1(std::string_view text) {
+  static const EVP_MD* const md = fetchedDigest("SHA1", EVP_sha1());
+  return digestHex(md, text);
+}
+
+std::string qv_md5(std::string_view text) {
+  static const EVP_MD* const md = fetchedDigest("MD5", EVP_md5());
+  return digestHex(md, text);
+}
 
 std::string qv_doc(std::string_view text) {
   // The last non-empty path component, as a path splitter yields it ("a/b/" gives "b").
