@@ -5,8 +5,8 @@
 //   transfer on one multi handle with no cap);
 // - showAd-cold / showAd-warm: showAd until the badge is visible over the key window,
 //   with an empty and a filled GIF cache, next to the same requests with plain libcurl
-//   (the signed query, the JSON reply, the GIF from the network or from a file) plus a
-//   raw giflib decode of the file.
+//   (the signed query, the JSON reply, the impression report beside it, the GIF from
+//   the network or from a file) plus a raw giflib decode of the file.
 #include <curl/curl.h>
 #include <gif_lib.h>
 
@@ -17,6 +17,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "bench_rows.h"
@@ -185,19 +186,28 @@ int readMem(GifFileType* gif, GifByteType* out, int n) {
 // cold run wrote, and giflib's decode of it.
 class PlainShowAd {
  public:
-  PlainShowAd() : curl_(curl_easy_init()) {
-    curl_easy_setopt(curl_, CURLOPT_CAINFO, sandbox->caFile().c_str());
-    curl_easy_setopt(curl_, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(curl_, CURLOPT_WRITEFUNCTION, collect);
+  PlainShowAd() : curl_(curl_easy_init()), impressionCurl_(curl_easy_init()) {
+    for (CURL* c : {curl_, impressionCurl_}) {
+      curl_easy_setopt(c, CURLOPT_CAINFO, sandbox->caFile().c_str());
+      curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
+      curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, collect);
+    }
   }
-  ~PlainShowAd() { curl_easy_cleanup(curl_); }
+  ~PlainShowAd() {
+    curl_easy_cleanup(curl_);
+    curl_easy_cleanup(impressionCurl_);
+  }
 
   double run(bool warm, const std::string& file) {
     const qvad::ParameterMap params{{"deviceId", qvad::Utils::getMyIDFA()}, {"network", "wifi"}};
     const std::string url = qvad::Utils::getURL(qvad::queryEndpoint(), params);
     auto t = Clock::now();
     std::string reply = fetch(url, true);
-    auto image = nlohmann::json::parse(reply).value("image", std::string());
+    auto parsed = nlohmann::json::parse(reply);
+    auto image = parsed.value("image", std::string());
+    // The impression report goes out beside the badge, as the library's does, on a
+    // handle of its own; the figure does not wait for it.
+    std::thread impression([this, u = parsed.value("impl", std::string())] { get(impressionCurl_, u); });
     std::string gif;
     if (warm) {
       gif = qvad::readFile(file, 8u << 20).value_or("");
@@ -211,6 +221,7 @@ class PlainShowAd {
     const bool ok = g && DGifSlurp(g) == GIF_OK;
     if (g) DGifCloseFile(g, &err);
     const double ms = msSince(t);
+    impression.join();
     if (!ok) {
       std::fprintf(stderr, "tracker_bench: the plain exchange got no GIF from %s\n", image.c_str());
       std::exit(1);
@@ -236,7 +247,14 @@ class PlainShowAd {
     }
     return body;
   }
+  static void get(CURL* c, const std::string& url) {
+    std::string body;
+    curl_easy_setopt(c, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(c, CURLOPT_WRITEDATA, &body);
+    curl_easy_perform(c);
+  }
   CURL* curl_;
+  CURL* impressionCurl_;
 };
 
 void showAdRows(int rounds) {
@@ -277,7 +295,15 @@ int main(int argc, char** argv) {
   if (!mkdtemp(tmpl)) return 1;
   qvad::QvConfiguration::setDataDirectory(std::string(tmpl) + "/data");
   qvad::QvConfiguration::setDocumentsDirectory(std::string(tmpl) + "/Documents");
-  qvad::QvConfiguration::setLogSink([](std::string_view) {});
+  // QVAD_BENCH_LOG=1 shows the library's console lines with their time, to see where
+  // a figure's time goes.
+  if (std::getenv("QVAD_BENCH_LOG")) {
+    qvad::QvConfiguration::setLogSink([t0 = Clock::now()](std::string_view line) {
+      std::fprintf(stderr, "%9.3f ms %.*s\n", msSince(t0), int(std::min<std::size_t>(line.size(), 100)), line.data());
+    });
+  } else {
+    qvad::QvConfiguration::setLogSink([](std::string_view) {});
+  }
   std::filesystem::create_directories(std::string(tmpl) + "/Documents");
   qvad::MainQueue::main();
   sandbox = new qvad::testing::SandboxProcess(QVAD_SANDBOX_BIN);
