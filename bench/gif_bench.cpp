@@ -144,7 +144,8 @@ struct Probe {
   double longestRenderMs = 0, longestRenderCpuMs = 0;
   std::size_t peakHeldBytes = 0;
   double processCpuMs = 0, playedMs = 0;
-  std::size_t lateFrames = 0, framesDue = 0;
+  double renderCpuMs = 0, mainCpuMs = 0;  // while playing: all renders, the whole main thread
+  std::size_t lateFrames = 0, framesDue = 0, composited = 0;
   int renders = 0;
 };
 
@@ -186,6 +187,7 @@ Probe playLargeBadge(double seconds) {
   }
   const auto start = Clock::now();
   const double cpu0 = cpuMs(CLOCK_PROCESS_CPUTIME_ID);
+  const double main0 = cpuMs();
   auto nextFrame = start;
   const auto* a = view->animation("KpGifView");
   std::size_t lastDue = SIZE_MAX;
@@ -196,6 +198,7 @@ Probe playLargeBadge(double seconds) {
     sink = reinterpret_cast<std::uintptr_t>(qvad::renderView(*root).get());
     p.longestRenderMs = std::max(p.longestRenderMs, msSince(r));
     p.longestRenderCpuMs = std::max(p.longestRenderCpuMs, cpuMs() - renderCpu);
+    p.renderCpuMs += cpuMs() - renderCpu;
     ++p.renders;
     if (a) {
       // Frames that came due, to put the late ones in proportion.
@@ -211,7 +214,9 @@ Probe playLargeBadge(double seconds) {
   }
   p.playedMs = msSince(start);
   p.processCpuMs = cpuMs(CLOCK_PROCESS_CPUTIME_ID) - cpu0;
+  p.mainCpuMs = cpuMs() - main0;
   p.lateFrames = view->frames()->lateFrames();
+  p.composited = view->frames()->compositedFrames();
   return p;
 }
 
@@ -281,11 +286,16 @@ int main(int argc, char** argv) {
     mem.met = mem.ratio <= 0.25 && cached.lateFrames == 0 && cpuShare <= 5;
     mem.detail = {{"playedSeconds", cached.playedMs / 1000}, {"lateFrames", cached.lateFrames},
                   {"framesDue", cached.framesDue},           {"renders", cached.renders},
-                  {"cpuPercentOfOneCore", cpuShare},         {"fileBytes", large().size()}};
+                  {"cpuPercentOfOneCore", cpuShare},         {"fileBytes", large().size()},
+                  {"renderCpuPercent", 100 * cached.renderCpuMs / cached.playedMs},
+                  {"mainThreadCpuPercent", 100 * cached.mainCpuMs / cached.playedMs},
+                  {"compositedFrames", cached.composited}};
     emit(mem);
 
     const double longest = std::max({downloaded.longestTaskMs, cached.longestTaskMs, ad.longestTaskMs});
-    const double longestCpu = std::max({downloaded.longestTaskCpuMs, cached.longestTaskCpuMs, ad.longestTaskCpuMs});
+    // A render is a main-thread task too (the desktop window draws on the main loop).
+    const double longestCpu = std::max({downloaded.longestTaskCpuMs, cached.longestTaskCpuMs, ad.longestTaskCpuMs,
+                                        downloaded.longestRenderCpuMs, cached.longestRenderCpuMs});
     // Wall time on a shared machine also counts waiting for a core; the verdict reads
     // the task's own CPU time, and both are in the row.
     Row mt{"main-thread", longestCpu, 4.2, "ms", longestCpu / 4.2, "longest task (CPU) < 4.2 ms", longestCpu < 4.2};
