@@ -48,10 +48,13 @@ demo: deps build-demo/build.ninja
 	cmake --build build-demo -j $(JOBS) --target qvadctl qvad-sandbox qvad-demo
 	@scripts/demo
 
-bench: build
-	build/bench/signing_bench
-	build/bench/tracker_bench
-	build/bench/gif_bench
+# make bench: the optimised build (RelWithDebInfo: -O2, NDEBUG, symbols for the
+# profilers), only the benchmark targets, then every comparison and one table; the rows
+# land in build/bench/results.json. Timings are medians of alternating rounds.
+BENCH_TARGETS := bench_table signing_bench gif_bench tracker_bench start_bench bridge_bench qvad_core_size qvad_shared
+bench: deps build/build.ninja
+	cmake --build build -j $(JOBS) --target $(BENCH_TARGETS)
+	scripts/bench build
 
 # Screenshots of a toast and of the network error view over a host controller, and of
 # the floating badge and its in-app browser against the sandbox.

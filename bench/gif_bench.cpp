@@ -1,33 +1,42 @@
-// GIF decoding and compositing of a sandbox-sized badge (100x100, 12 frames) and of a
-// large one (400x400, 100 frames), next to giflib's own whole-file slurp (decoding
-// without compositing) and gdk-pixbuf's animation loader (decoding and compositing),
-// in one run. Then the main-thread probe: the longest main-queue task while the large
-// badge loads (downloaded, then cached) and plays for a few seconds with a render at
-// every 60 Hz frame.
-#include <benchmark/benchmark.h>
+// The GIF rows, in one run:
+// - gif-decode: decoding and compositing every frame of a sandbox-sized badge (100x100,
+//   12 frames) and of a large one (400x400, 100 frames), next to giflib's whole-file
+//   slurp (decoding without compositing: the limit) and gdk-pixbuf's animation loader
+//   (decoding and compositing: the peer);
+// - gif-memory: memory the library holds while the large badge plays for 10 s in a
+//   view rendered at 60 Hz, next to every frame decoded and kept; frames shown late;
+//   the process's CPU while playing;
+// - main-thread: the longest main-queue task while the large badge downloads, loads,
+//   caches and plays, and while a full-screen ad opens and closes.
 #include <gdk-pixbuf/gdk-pixbuf.h>
 #include <gif_lib.h>
+#include <malloc.h>
 
 #include <algorithm>
-#include <cmath>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <thread>
 
-#include <time.h>
-
-#include "support/gif_writer.h"
+#include "bench_rows.h"
 #include "platform/http_session.h"
-#include "platform/service_slot.h"
 #include "platform/main_queue.h"
 #include "platform/render/renderer.h"
+#include "platform/service_slot.h"
+#include "platform/toolkit/application.h"
+#include "platform/toolkit/window.h"
 #include "qvad/configuration.h"
+#include "support/gif_writer.h"
 #include "ui/gif/gif_decoder.h"
 #include "ui/qv_gif_view.h"
+#include "ui/view_controller_helpers.h"
+#include "web/base_wk_web_view_controller.h"
 
 namespace {
+
+using namespace qvad::bench;
 
 const std::string& badge() {
   static const std::string g = qvad::testing::makeBadgeGif(100, 12, 8);
@@ -37,34 +46,8 @@ const std::string& large() {
   static const std::string g = qvad::testing::makeBadgeGif(400, 100, 4);
   return g;
 }
-const std::string& input(int which) {
-  const std::string& g = which == 0 ? badge() : large();
-  if (!qvad::scanGif(g)) {
-    std::fprintf(stderr, "gif_bench: the generated input does not scan (%zu bytes)\n", g.size());
-    std::exit(1);
-  }
-  return g;
-}
-const char* label(int which) { return which == 0 ? "badge 100x100x12" : "large 400x400x100"; }
 
-void BM_Qvad_Scan(benchmark::State& state) {
-  const auto& g = input(int(state.range(0)));
-  for (auto _ : state) benchmark::DoNotOptimize(qvad::scanGif(g));
-  state.SetLabel(label(int(state.range(0))));
-}
-BENCHMARK(BM_Qvad_Scan)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
-
-void BM_Qvad_DecodeComposite(benchmark::State& state) {
-  const auto& g = input(int(state.range(0)));
-  auto bytes = std::make_shared<const std::string>(g);
-  auto info = std::make_shared<const qvad::GifInfo>(*qvad::scanGif(g));
-  for (auto _ : state) {
-    qvad::GifCompositor c(bytes, info);
-    while (c.next()) benchmark::DoNotOptimize(c.canvas().data());
-  }
-  state.SetLabel(label(int(state.range(0))));
-}
-BENCHMARK(BM_Qvad_DecodeComposite)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+volatile std::uintptr_t sink;
 
 int readMem(GifFileType* gif, GifByteType* out, int n) {
   auto* in = static_cast<qvad::GifMemoryInput*>(gif->UserData);
@@ -74,45 +57,73 @@ int readMem(GifFileType* gif, GifByteType* out, int n) {
   return int(k);
 }
 
-void BM_Giflib_Slurp(benchmark::State& state) {
-  const auto& g = input(int(state.range(0)));
-  for (auto _ : state) {
-    qvad::GifMemoryInput in{reinterpret_cast<const unsigned char*>(g.data()), g.size(), 0};
-    int err = 0;
-    GifFileType* gif = DGifOpen(&in, readMem, &err);
-    if (!gif || DGifSlurp(gif) != GIF_OK) state.SkipWithError("slurp failed");
-    benchmark::DoNotOptimize(gif);
-    DGifCloseFile(gif, &err);
-  }
-  state.SetLabel(label(int(state.range(0))));
+bool giflibSlurp(const std::string& g) {
+  qvad::GifMemoryInput in{reinterpret_cast<const unsigned char*>(g.data()), g.size(), 0};
+  int err = 0;
+  GifFileType* gif = DGifOpen(&in, readMem, &err);
+  const bool ok = gif && DGifSlurp(gif) == GIF_OK;
+  sink = reinterpret_cast<std::uintptr_t>(gif);
+  if (gif) DGifCloseFile(gif, &err);
+  return ok;
 }
-BENCHMARK(BM_Giflib_Slurp)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
-void BM_GdkPixbuf_Animation(benchmark::State& state) {
-  const auto& g = input(int(state.range(0)));
-  for (auto _ : state) {
-    GdkPixbufLoader* loader = gdk_pixbuf_loader_new_with_type("gif", nullptr);
-    gdk_pixbuf_loader_write(loader, reinterpret_cast<const guchar*>(g.data()), g.size(), nullptr);
-    gdk_pixbuf_loader_close(loader, nullptr);
-    GdkPixbufAnimation* anim = gdk_pixbuf_loader_get_animation(loader);
-    // Walk every frame, as a player does, so each is composited. The iterator's API
-    // takes the old GTimeVal: there is no other way to drive it.
-    G_GNUC_BEGIN_IGNORE_DEPRECATIONS
-    GTimeVal t{0, 0};
-    GdkPixbufAnimationIter* it = anim ? gdk_pixbuf_animation_get_iter(anim, &t) : nullptr;
-    for (int i = 0; it && i < (state.range(0) == 0 ? 12 : 100); ++i) {
-      benchmark::DoNotOptimize(gdk_pixbuf_get_pixels(gdk_pixbuf_animation_iter_get_pixbuf(it)));
-      int delay = gdk_pixbuf_animation_iter_get_delay_time(it);
-      g_time_val_add(&t, std::max(delay, 10) * 1000L);
-      gdk_pixbuf_animation_iter_advance(it, &t);
-    }
-    G_GNUC_END_IGNORE_DEPRECATIONS
-    if (it) g_object_unref(it);
-    g_object_unref(loader);
+void gdkPixbufAnimation(const std::string& g, int frames) {
+  GdkPixbufLoader* loader = gdk_pixbuf_loader_new_with_type("gif", nullptr);
+  gdk_pixbuf_loader_write(loader, reinterpret_cast<const guchar*>(g.data()), g.size(), nullptr);
+  gdk_pixbuf_loader_close(loader, nullptr);
+  GdkPixbufAnimation* anim = gdk_pixbuf_loader_get_animation(loader);
+  // Walk every frame, as a player does, so each is composited. The iterator's API takes
+  // the old GTimeVal: there is no other way to drive it.
+  G_GNUC_BEGIN_IGNORE_DEPRECATIONS
+  GTimeVal t{0, 0};
+  GdkPixbufAnimationIter* it = anim ? gdk_pixbuf_animation_get_iter(anim, &t) : nullptr;
+  for (int i = 0; it && i < frames; ++i) {
+    sink = reinterpret_cast<std::uintptr_t>(gdk_pixbuf_get_pixels(gdk_pixbuf_animation_iter_get_pixbuf(it)));
+    int delay = gdk_pixbuf_animation_iter_get_delay_time(it);
+    g_time_val_add(&t, std::max(delay, 10) * 1000L);
+    gdk_pixbuf_animation_iter_advance(it, &t);
   }
-  state.SetLabel(label(int(state.range(0))));
+  G_GNUC_END_IGNORE_DEPRECATIONS
+  if (it) g_object_unref(it);
+  g_object_unref(loader);
 }
-BENCHMARK(BM_GdkPixbuf_Animation)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+void gifDecodeRow(int rounds) {
+  nlohmann::json detail = nlohmann::json::object();
+  double worstLimitRatio = 0, worstPeerSpeedup = 1e9;
+  double oursLarge = 0, limitLarge = 0;
+  for (const std::string* g : {&badge(), &large()}) {
+    auto info = qvad::scanGif(*g);
+    if (!info || !giflibSlurp(*g)) {
+      std::fprintf(stderr, "gif_bench: the generated input does not decode (%zu bytes)\n", g->size());
+      std::exit(1);
+    }
+    auto bytes = std::make_shared<const std::string>(*g);
+    auto shared = std::make_shared<const qvad::GifInfo>(*info);
+    const int frames = int(info->frames.size());
+    auto m = interleaved({[&] {
+                            qvad::GifCompositor c(bytes, shared);
+                            while (c.next()) sink = c.canvas()[0];
+                          },
+                          [&] { giflibSlurp(*g); }, [&] { gdkPixbufAnimation(*g, frames); }},
+                         rounds);
+    const std::string name = std::to_string(info->width) + "x" + std::to_string(info->height) + "x" +
+                             std::to_string(frames);
+    detail[name] = {{"oursMs", m[0] / 1e6}, {"giflibMs", m[1] / 1e6}, {"gdkPixbufMs", m[2] / 1e6},
+                    {"vsGiflib", m[0] / m[1]}, {"gdkPixbufOverOurs", m[2] / m[0]}, {"bytes", g->size()}};
+    worstLimitRatio = std::max(worstLimitRatio, m[0] / m[1]);
+    worstPeerSpeedup = std::min(worstPeerSpeedup, m[2] / m[0]);
+    oursLarge = m[0] / 1e6, limitLarge = m[1] / 1e6;
+  }
+  detail["rounds"] = rounds;
+  // The row shows the large file; the ratio and the verdict are the worse of the two.
+  Row r{"gif-decode", oursLarge, limitLarge, "ms", worstLimitRatio,
+        "ratio <= 1.2 vs giflib; gdk-pixbuf / ours >= 3",
+        worstLimitRatio <= 1.2 && worstPeerSpeedup >= 3};
+  detail["worstGdkPixbufOverOurs"] = worstPeerSpeedup;
+  r.detail = detail;
+  emit(r);
+}
 
 // Replies to every request at once, from a thread of its own, with the large badge.
 class InstantSession final : public qvad::HttpSession {
@@ -122,92 +133,179 @@ class InstantSession final : public qvad::HttpSession {
   }
 };
 
+// Heap in use: the main arena's chunks and the large blocks mapped on their own (frames).
+std::size_t heapInUse() {
+  struct mallinfo2 m = mallinfo2();
+  return m.uordblks + m.hblkhd;
+}
+
 struct Probe {
   double longestTaskMs = 0, longestTaskCpuMs = 0;
   double longestRenderMs = 0, longestRenderCpuMs = 0;
-  double loadCallMs = 0, loadCallCpuMs = 0;
-  int frames = 0;
-  int staleFrames = 0;  // renders that showed an older frame than the time selects
+  std::size_t peakHeldBytes = 0;
+  double processCpuMs = 0, playedMs = 0;
+  double renderCpuMs = 0, mainCpuMs = 0;  // while playing: all renders, the whole main thread
+  std::size_t lateFrames = 0, framesDue = 0, composited = 0;
+  int renders = 0;
 };
 
-using Clock = std::chrono::steady_clock;
-double msSince(Clock::time_point t) { return std::chrono::duration<double, std::milli>(Clock::now() - t).count(); }
-// CPU time of the calling thread: on a shared machine wall time also counts waiting for a core.
-double threadCpuMs() {
-  timespec ts{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-  return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
+// One turn of the main loop: every ready task runs, and its time bounds the longest task.
+void timedTurn(qvad::HeadlessMainQueue& q, Probe& p) {
+  auto turn = Clock::now();
+  double turnCpu = cpuMs();
+  q.runUntilIdle();
+  p.longestTaskMs = std::max(p.longestTaskMs, msSince(turn));
+  p.longestTaskCpuMs = std::max(p.longestTaskCpuMs, cpuMs() - turnCpu);
 }
 
 // Loads the large badge into a 100x100 view and plays it for `seconds`, rendering at
-// 60 Hz; every main-queue task and every render is timed.
+// 60 Hz; every main-queue turn and every render is timed, the heap sampled each frame.
 Probe playLargeBadge(double seconds) {
   Probe p;
   auto& q = *qvad::HeadlessMainQueue::current();
+  malloc_trim(0);
+  const std::size_t before = heapInUse();
   auto root = qvad::View::make(qvad::Rect{0, 0, 120, 140});
   auto view = qvad::View::make<qvad::QvGIFView>(qvad::Rect{10, 20, 100, 100});
   root->addSubview(view);
   bool loaded = false;
-  auto t0 = Clock::now();
-  double c0 = threadCpuMs();
-  view->showGIFImageWithWebNetWorkUrl("https://127.0.0.1:1/large.gif", [&] { loaded = true; });
-  p.loadCallMs = msSince(t0);
-  p.loadCallCpuMs = threadCpuMs() - c0;
+  {
+    auto t0 = Clock::now();
+    double c0 = cpuMs();
+    view->showGIFImageWithWebNetWorkUrl("https://127.0.0.1:1/large.gif", [&] { loaded = true; });
+    p.longestTaskMs = msSince(t0);
+    p.longestTaskCpuMs = cpuMs() - c0;
+  }
+  auto deadline = Clock::now() + std::chrono::seconds(30);
+  while (!loaded && Clock::now() < deadline) {
+    timedTurn(q, p);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  if (!loaded) {
+    std::fprintf(stderr, "gif_bench: the large badge did not load\n");
+    std::exit(1);
+  }
   const auto start = Clock::now();
+  const double cpu0 = cpuMs(CLOCK_PROCESS_CPUTIME_ID);
+  const double main0 = cpuMs();
   auto nextFrame = start;
+  const auto* a = view->animation("KpGifView");
+  std::size_t lastDue = SIZE_MAX;
   while (msSince(start) < seconds * 1000) {
-    // A turn of the main loop runs every ready task: its time bounds the longest task.
-    auto turn = Clock::now();
-    double turnCpu = threadCpuMs();
-    q.runUntilIdle();
-    p.longestTaskMs = std::max(p.longestTaskMs, msSince(turn));
-    p.longestTaskCpuMs = std::max(p.longestTaskCpuMs, threadCpuMs() - turnCpu);
-    if (loaded) {
-      auto r = Clock::now();
-      double renderCpu = threadCpuMs();
-      benchmark::DoNotOptimize(qvad::renderView(*root));
-      p.longestRenderMs = std::max(p.longestRenderMs, msSince(r));
-      p.longestRenderCpuMs = std::max(p.longestRenderCpuMs, threadCpuMs() - renderCpu);
-      ++p.frames;
-      if (auto* a = view->animation("KpGifView")) {
-        const double now = q.now();
-        auto shown = view->presentedContents(now);
-        // The frame the time selects, compared with what was drawn.
-        double cycle = std::fmod(now - a->beginTime, a->duration) / a->duration;
-        std::size_t want = 0;
-        for (std::size_t i = 0; i < a->keyTimes.size(); ++i)
-          if (a->keyTimes[i] <= cycle) want = i;
-        if (shown != view->frames()->frameAt(want)) ++p.staleFrames;
-      }
+    timedTurn(q, p);
+    auto r = Clock::now();
+    double renderCpu = cpuMs();
+    sink = reinterpret_cast<std::uintptr_t>(qvad::renderView(*root).get());
+    p.longestRenderMs = std::max(p.longestRenderMs, msSince(r));
+    p.longestRenderCpuMs = std::max(p.longestRenderCpuMs, cpuMs() - renderCpu);
+    p.renderCpuMs += cpuMs() - renderCpu;
+    ++p.renders;
+    if (a) {
+      // Frames that came due, to put the late ones in proportion.
+      double cycle = std::fmod(q.now() - a->beginTime, a->duration) / a->duration;
+      std::size_t due = 0;
+      for (std::size_t i = 0; i < a->keyTimes.size(); ++i)
+        if (a->keyTimes[i] <= cycle) due = i;
+      if (due != lastDue) ++p.framesDue, lastDue = due;
     }
+    p.peakHeldBytes = std::max(p.peakHeldBytes, heapInUse() > before ? heapInUse() - before : 0);
     nextFrame += std::chrono::microseconds(16667);
     std::this_thread::sleep_until(nextFrame);
   }
+  p.playedMs = msSince(start);
+  p.processCpuMs = cpuMs(CLOCK_PROCESS_CPUTIME_ID) - cpu0;
+  p.mainCpuMs = cpuMs() - main0;
+  p.lateFrames = view->frames()->lateFrames();
+  p.composited = view->frames()->compositedFrames();
   return p;
+}
+
+// A full-screen ad opened over a host controller and closed again; every turn timed.
+void openAndCloseFullScreenAd(Probe& p) {
+  auto& q = *qvad::HeadlessMainQueue::current();
+  auto host = std::make_shared<qvad::ViewController>();
+  auto window = std::make_shared<qvad::Window>();
+  window->setRootViewController(host);
+  window->makeKeyAndVisible();
+  auto turns = [&](double ms) {
+    auto t = Clock::now();
+    while (msSince(t) < ms) {
+      timedTurn(q, p);
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+  };
+  {
+    auto t = Clock::now();
+    double c = cpuMs();
+    qvad::BaseWKWebViewController::ShowWebView("https://127.0.0.1:1/ad/reward", host, true, [](const std::string&) {});
+    p.longestTaskMs = std::max(p.longestTaskMs, msSince(t));
+    p.longestTaskCpuMs = std::max(p.longestTaskCpuMs, cpuMs() - c);
+  }
+  turns(800);
+  if (!host->presentedViewController()) {
+    std::fprintf(stderr, "gif_bench: the full-screen ad did not open\n");
+    std::exit(1);
+  }
+  {
+    auto t = Clock::now();
+    double c = cpuMs();
+    qvad::transitionPreviousVc(true, nullptr);
+    p.longestTaskMs = std::max(p.longestTaskMs, msSince(t));
+    p.longestTaskCpuMs = std::max(p.longestTaskCpuMs, cpuMs() - c);
+  }
+  turns(800);
+  qvad::Application::shared().setKeyWindow(nullptr);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
+  const int rounds = roundsArg(argc, argv, 7);
+  double playSeconds = 10;
+  for (int i = 1; i < argc; ++i)
+    if (std::string(argv[i]).rfind("--play=", 0) == 0) playSeconds = std::atof(argv[i] + 7);
+  gifDecodeRow(rounds);
 
   std::string docs = (std::filesystem::temp_directory_path() / "qvad-gif-bench-XXXXXX").string();
   if (!mkdtemp(docs.data())) return 1;
   qvad::QvConfiguration::setDocumentsDirectory(docs);
   qvad::QvConfiguration::setLogSink([](std::string_view) {});
+  qvad::MainQueue::main();
   {
-  qvad::ScopedServiceOverride<qvad::HttpSession> session(qvad::HttpSession::slot(), std::make_shared<InstantSession>());
-  std::printf("\nlarge badge (%zu bytes), 100x100 view, render at 60 Hz for 4 s:\n", large().size());
-  for (const char* path : {"downloaded", "cached"}) {
-    Probe p = playLargeBadge(4);
-    std::printf("  %-10s (wall / main-thread CPU) load call %.2f / %.2f ms, longest main-loop turn %.2f / %.2f ms, "
-                "longest render %.2f / %.2f ms; %d frames drawn, %d showed an older frame than the time selects\n",
-                path, p.loadCallMs, p.loadCallCpuMs, p.longestTaskMs, p.longestTaskCpuMs, p.longestRenderMs,
-                p.longestRenderCpuMs, p.frames, p.staleFrames);
-  }
+    qvad::ScopedServiceOverride<qvad::HttpSession> session(qvad::HttpSession::slot(),
+                                                           std::make_shared<InstantSession>());
+    Probe downloaded = playLargeBadge(2);
+    Probe cached = playLargeBadge(playSeconds);
+    Probe ad;
+    openAndCloseFullScreenAd(ad);
+
+    const double all = 100.0 * 400 * 400 * 4;
+    Row mem{"gif-memory", cached.peakHeldBytes / 1048576.0, all / 1048576.0, "MiB", cached.peakHeldBytes / all,
+            "ratio <= 0.25; no frame late; CPU <= 5 % of a core", false};
+    const double cpuShare = 100 * cached.processCpuMs / cached.playedMs;
+    mem.met = mem.ratio <= 0.25 && cached.lateFrames == 0 && cpuShare <= 5;
+    mem.detail = {{"playedSeconds", cached.playedMs / 1000}, {"lateFrames", cached.lateFrames},
+                  {"framesDue", cached.framesDue},           {"renders", cached.renders},
+                  {"cpuPercentOfOneCore", cpuShare},         {"fileBytes", large().size()},
+                  {"renderCpuPercent", 100 * cached.renderCpuMs / cached.playedMs},
+                  {"mainThreadCpuPercent", 100 * cached.mainCpuMs / cached.playedMs},
+                  {"compositedFrames", cached.composited}};
+    emit(mem);
+
+    const double longest = std::max({downloaded.longestTaskMs, cached.longestTaskMs, ad.longestTaskMs});
+    // A render is a main-thread task too (the desktop window draws on the main loop).
+    const double longestCpu = std::max({downloaded.longestTaskCpuMs, cached.longestTaskCpuMs, ad.longestTaskCpuMs,
+                                        downloaded.longestRenderCpuMs, cached.longestRenderCpuMs});
+    // Wall time on a shared machine also counts waiting for a core; the verdict reads
+    // the task's own CPU time, and both are in the row.
+    Row mt{"main-thread", longestCpu, 4.2, "ms", longestCpu / 4.2, "longest task (CPU) < 4.2 ms", longestCpu < 4.2};
+    mt.detail = {{"longestWallMs", longest},
+                 {"downloadedLongestCpuMs", downloaded.longestTaskCpuMs},
+                 {"cachedLongestCpuMs", cached.longestTaskCpuMs},
+                 {"fullScreenAdLongestCpuMs", ad.longestTaskCpuMs},
+                 {"longestRenderCpuMs", std::max(downloaded.longestRenderCpuMs, cached.longestRenderCpuMs)}};
+    emit(mt);
   }
   std::filesystem::remove_all(docs);
-  benchmark::Shutdown();
   return 0;
 }

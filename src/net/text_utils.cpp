@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <memory>
 
 #include "platform/log.h"
 #include "platform/text_encoding.h"
@@ -14,10 +15,15 @@ namespace qvad {
 namespace {
 
 std::string digestHex(const EVP_MD* md, std::string_view text) {
+  // One context per thread, reset for each digest: the one-shot call allocates and
+  // frees a context every time, a third of the cost of signing a query.
+  thread_local std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> ctx(EVP_MD_CTX_new(), EVP_MD_CTX_free);
   unsigned char out[EVP_MAX_MD_SIZE];
   unsigned int n = 0;
-  // The one-shot digest only fails on allocation failure; answer an empty text then.
-  if (EVP_Digest(text.data(), text.size(), out, &n, md, nullptr) != 1) return {};
+  // Digests only fail on allocation failure; answer an empty text then.
+  if (!ctx || EVP_DigestInit_ex2(ctx.get(), md, nullptr) != 1 ||
+      EVP_DigestUpdate(ctx.get(), text.data(), text.size()) != 1 || EVP_DigestFinal_ex(ctx.get(), out, &n) != 1)
+    return {};
   return hexLower(out, n);
 }
 
@@ -48,6 +54,11 @@ std::string hexLower(const unsigned char* bytes, std::size_t n) {
 
 bool isValidUTF8(std::string_view s) {
   for (std::size_t i = 0; i < s.size();) {
+    // Parameters are mostly ASCII: those bytes need no decoding.
+    if (static_cast<unsigned char>(s[i]) < 0x80) {
+      ++i;
+      continue;
+    }
     const UTF8Step step = utf8Step(s, i);
     if (!step.valid) return false;
     i += step.length;
@@ -55,9 +66,23 @@ bool isValidUTF8(std::string_view s) {
   return true;
 }
 
-std::string sha1(std::string_view text) { return digestHex(EVP_sha1(), text); }
+// The digests fetched once: EVP_sha1() and EVP_md5() make OpenSSL look the
+// implementation up under a lock on every use, which costs as much as hashing a
+// signed query. Fetched objects are immutable and safe to share between threads.
+static const EVP_MD* fetchedDigest(const char* name, const EVP_MD* fallback) {
+  const EVP_MD* md = EVP_MD_fetch(nullptr, name, nullptr);
+  return md ? md : fallback;
+}
 
-std::string qv_md5(std::string_view text) { return digestHex(EVP_md5(), text); }
+std::string sha1(std::string_view text) {
+  static const EVP_MD* const md = fetchedDigest("SHA1", EVP_sha1());
+  return digestHex(md, text);
+}
+
+std::string qv_md5(std::string_view text) {
+  static const EVP_MD* const md = fetchedDigest("MD5", EVP_md5());
+  return digestHex(md, text);
+}
 
 std::string qv_doc(std::string_view text) {
   // The last non-empty path component, as a path splitter yields it ("a/b/" gives "b").

@@ -22,6 +22,24 @@ constexpr bool isUnreserved(unsigned char c) {
 
 std::string coordinateText(const std::optional<double>& v) { return shortestDoubleText(v.value_or(0.0)); }
 
+// Percent-encodes text known to be UTF-8, writing straight into `out`.
+void appendEncoded(std::string& out, std::string_view value) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::size_t at = out.size();
+  out.resize(at + 3 * value.size());
+  char* p = out.data() + at;
+  for (unsigned char c : value) {
+    if (isUnreserved(c)) {
+      *p++ = static_cast<char>(c);
+    } else {
+      *p++ = '%';
+      *p++ = kHex[c >> 4];
+      *p++ = kHex[c & 0xF];
+    }
+  }
+  out.resize(std::size_t(p - out.data()));
+}
+
 }  // namespace
 
 std::string Utils::nonce() {
@@ -75,16 +93,7 @@ ParameterMap Utils::getDefaultParams(const std::string& nonce, std::int64_t time
 
 bool Utils::appendPercentEncoded(std::string& out, std::string_view value) {
   if (!isValidUTF8(value)) return false;
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  for (unsigned char c : value) {
-    if (isUnreserved(c)) {
-      out.push_back(static_cast<char>(c));
-    } else {
-      out.push_back('%');
-      out.push_back(kHex[c >> 4]);
-      out.push_back(kHex[c & 0xF]);
-    }
-  }
+  appendEncoded(out, value);
   return true;
 }
 
@@ -140,7 +149,7 @@ std::string Utils::getURL(const std::string& url, const ParameterMap& params, Si
   for (const auto& [key, value] : map) {
     out += key;
     out += '=';
-    appendPercentEncoded(out, value);  // always UTF-8 by now
+    appendEncoded(out, value);  // always UTF-8 by now
     out += '&';
   }
   out.pop_back();

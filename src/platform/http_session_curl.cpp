@@ -147,6 +147,13 @@ class CurlHttpSession final : public HttpSession {
   CurlHttpSession() {
     curl_global_init(CURL_GLOBAL_DEFAULT);
     multi_ = curl_multi_init();
+    // Every transfer is a new easy handle; the multi handle keeps connections but not
+    // TLS sessions. Shared here, a new connection to the ad platform resumes the last
+    // session instead of a full handshake (curl matches sessions by host, port and TLS
+    // settings, so a different CA file never reuses one). Only the worker thread
+    // touches the handles, so the share needs no locks.
+    share_ = curl_share_init();
+    if (share_) curl_share_setopt(share_, CURLSHOPT_SHARE, CURL_LOCK_DATA_SSL_SESSION);
   }
 
   ~CurlHttpSession() override {
@@ -164,6 +171,7 @@ class CurlHttpSession final : public HttpSession {
     active_.clear();
     incoming_.clear();
     curl_multi_cleanup(multi_);
+    if (share_) curl_share_cleanup(share_);
     curl_global_cleanup();
   }
 
@@ -266,6 +274,7 @@ class CurlHttpSession final : public HttpSession {
     curl_easy_setopt(e, CURLOPT_WRITEDATA, t.get());
     curl_easy_setopt(e, CURLOPT_ERRORBUFFER, t->errbuf);
     curl_easy_setopt(e, CURLOPT_PRIVATE, t.get());
+    if (share_) curl_easy_setopt(e, CURLOPT_SHARE, share_);
     if (r.method == "POST") {
       curl_easy_setopt(e, CURLOPT_POST, 1L);
       const std::string& body = r.body ? *r.body : emptyBody_;
@@ -317,6 +326,7 @@ class CurlHttpSession final : public HttpSession {
   std::deque<std::unique_ptr<Transfer>> incoming_;  // guarded by mu_
   std::thread worker_;                              // started under mu_
   CURLM* multi_ = nullptr;
+  CURLSH* share_ = nullptr;  // TLS sessions of the worker's transfers
   std::map<CURL*, std::unique_ptr<Transfer>> active_;  // worker thread only
   const std::string emptyBody_;
 };

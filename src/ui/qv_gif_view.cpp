@@ -47,23 +47,37 @@ std::string QvGIFView::cachePath(const std::string& url) { return qv_doc("KpGifV
 
 void QvGIFView::showGIFImageWithWebNetWorkUrl(const std::string& url, std::function<void()> complete) {
   const std::string path = cachePath(url);
-  if (fileExists(path)) {
-    // The cached path is synchronous: a quick scan of the blocks, no pixels.
-    if (auto bytes = readFile(path, kMaxGifDownloadBytes)) {
-      std::string why;
+  if (!fileExists(path)) return download(url, path, std::move(complete));
+  // A cached file is read and scanned on a worker: a badge of a few MB costs the host's
+  // frame milliseconds otherwise. What it found comes back on the main queue.
+  std::weak_ptr<QvGIFView> weak = sharedAs<QvGIFView>();
+  GlobalQueue::async([weak, url, path, complete = std::move(complete)]() mutable {
+    std::shared_ptr<const std::string> bytes;
+    std::shared_ptr<const GifInfo> info;
+    std::string why;
+    if (auto read = readFile(path, kMaxGifDownloadBytes)) {
       GifLimits limits;
       limits.maxFileBytes = kMaxGifDownloadBytes;
-      if (auto info = scanGif(*bytes, &why, limits)) {
-        gifurl_ = "file://" + path;
-        creatKeyFrame(std::make_shared<const std::string>(std::move(*bytes)),
-                      std::make_shared<const GifInfo>(std::move(*info)));
-        if (complete) complete();
-        return;
+      if (auto scanned = scanGif(*read, &why, limits)) {
+        bytes = std::make_shared<const std::string>(std::move(*read));
+        info = std::make_shared<const GifInfo>(std::move(*scanned));
       }
-      logLine("QvGIFView: cached file unusable, downloading again: " + why);
     }
-  }
+    dispatchMain([weak, url, path, bytes, info, why, complete = std::move(complete)]() mutable {
+      auto self = weak.lock();
+      if (!self) return;
+      if (!info) {
+        if (!why.empty()) logLine("QvGIFView: cached file unusable, downloading again: " + why);
+        return self->download(url, path, std::move(complete));
+      }
+      self->gifurl_ = "file://" + path;
+      self->creatKeyFrame(bytes, info);
+      if (complete) complete();
+    });
+  });
+}
 
+void QvGIFView::download(const std::string& url, const std::string& path, std::function<void()> complete) {
   HttpRequest request;
   request.url = url;
   request.maxBodyBytes = kMaxGifDownloadBytes;

@@ -3,9 +3,10 @@
 // the image's aspect ratio inside its frame, keeping the centre, and plays the frames
 // for ever as a key-frame contents animation of its layer under "KpGifView".
 //
-// Threads: call it on the main thread; `complete` runs there. The main thread only
-// scans a cached file's blocks (frame count, delays, size); downloading, checking the
-// body, writing the cache and compositing frames run on workers (GifFrameWindow).
+// Threads: call it on the main thread; `complete` runs there, always later on the main
+// queue. The main thread only checks whether the cache file exists; reading and
+// scanning it, downloading, checking the body, writing the cache and compositing frames
+// run on workers (GifFrameWindow).
 //
 // Cache rule: only a complete 2xx body that decodes as a GIF is written. Any other body
 // is dropped: nothing is written, `complete` is not called (the badge stays hidden) and
@@ -32,9 +33,9 @@ class QvGIFView : public View {
  public:
   explicit QvGIFView(Rect frame = {}) : View(frame) {}
 
-  /// Plays the GIF at `url`: at once from the cache (everything below is set and
-  /// `complete` has run before this returns), else after a download, with `complete`
-  /// run on the main queue once the animation is set up.
+  /// Plays the GIF at `url`, from the cache file or else after a download; `complete`
+  /// runs on the main queue once everything below is set and the animation is set up.
+  /// Nothing runs when the view is gone by then.
   void showGIFImageWithWebNetWorkUrl(const std::string& url, std::function<void()> complete = nullptr);
 
   /// The cache file of `url`: the documents directory + MD5 hex of the URL + ".gif".
@@ -60,6 +61,7 @@ class QvGIFView : public View {
   static std::vector<double> keyTimes(const std::vector<double>& delays);
 
  private:
+  void download(const std::string& url, const std::string& path, std::function<void()> complete);
   void creatKeyFrame(std::shared_ptr<const std::string> bytes, std::shared_ptr<const GifInfo> info);
   void showAnimation();
 

@@ -67,6 +67,11 @@ TEST(GifFrameWindow, ShowsTheNewestReadyFrameUntilTheWantedOneIsMade) {
   EXPECT_TRUE(now->pixels() == l.whole.frames[1]->pixels() || now->pixels() == l.whole.frames[2]->pixels());
   EXPECT_EQ(window->waitForFrame(8, 30)->pixels(), l.whole.frames[8]->pixels());
   EXPECT_EQ(window->frameAt(8)->pixels(), l.whole.frames[8]->pixels());
+  // Frame 8 was shown late once, however often it was asked for meanwhile; nothing was
+  // late before it (frame 0 had nothing older to stand in for it).
+  EXPECT_EQ(window->lateFrames(), 1u);
+  window->frameAt(8);
+  EXPECT_EQ(window->lateFrames(), 1u);
 }
 
 TEST(GifFrameWindow, FramesFromADamagedOneOnShowTheLastGoodFrame) {

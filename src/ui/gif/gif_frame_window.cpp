@@ -59,6 +59,7 @@ std::shared_ptr<const Image> GifFrameWindow::frameAt(std::size_t index) {
   std::shared_ptr<const Image> best;
   if (auto it = ready_.find(shown); it != ready_.end()) {
     best = it->second;
+    lastLate_.reset();
   } else {
     // The newest ready frame before the wanted one, counting back around the loop.
     std::size_t bestDistance = n;
@@ -67,6 +68,7 @@ std::shared_ptr<const Image> GifFrameWindow::frameAt(std::size_t index) {
       if (d < bestDistance) bestDistance = d, best = image;
     }
     if (!best) best = lastShown_;
+    if (best && lastLate_ != shown) ++late_, lastLate_ = shown;
   }
   lastShown_ = best;
   evictLocked();
@@ -129,6 +131,11 @@ std::size_t GifFrameWindow::heldFrames() const {
 std::size_t GifFrameWindow::compositedFrames() const {
   std::lock_guard lock(mu_);
   return composited_;
+}
+
+std::size_t GifFrameWindow::lateFrames() const {
+  std::lock_guard lock(mu_);
+  return late_;
 }
 
 std::optional<std::size_t> GifFrameWindow::failedFrame() const {

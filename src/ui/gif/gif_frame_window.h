@@ -43,6 +43,9 @@ class GifFrameWindow final : public KeyframeSource, public std::enable_shared_fr
   /// Frames held now, and frames composited since creation (for tests and figures).
   std::size_t heldFrames() const;
   std::size_t compositedFrames() const;
+  /// Frames that were asked for while an older one had to stand in for them: each
+  /// such index counts once per time it came due (for figures).
+  std::size_t lateFrames() const;
   /// The first frame that failed to decode, if one did.
   std::optional<std::size_t> failedFrame() const;
 
@@ -68,6 +71,8 @@ class GifFrameWindow final : public KeyframeSource, public std::enable_shared_fr
   std::optional<std::size_t> failedAt_;
   bool producing_ = false;
   std::size_t composited_ = 0;
+  std::size_t late_ = 0;
+  std::optional<std::size_t> lastLate_;
 };
 
 }  // namespace qvad
