@@ -8,8 +8,9 @@
 // body, writing the cache and compositing frames run on workers (GifFrameWindow).
 //
 // Cache rule: only a complete 2xx body that decodes as a GIF is written. Any other body
-// is dropped: nothing is written, `complete` is not called (the badge stays hidden) and
-// the next load downloads again. A cached file that no longer scans counts as missing.
+// is dropped: nothing is written, `complete` is not called (the badge stays hidden),
+// `failed` hears why, and the next load downloads again. A cached file that no longer
+// scans, or that is not a regular file (a symbolic link), counts as missing.
 #pragma once
 
 #include <functional>
@@ -32,10 +33,17 @@ class QvGIFView : public View {
  public:
   explicit QvGIFView(Rect frame = {}) : View(frame) {}
 
+  /// Why a load gave up: a URL-loading code (the transport's own, badServerResponse for
+  /// a status other than 2xx, cannotDecodeContentData for a body that is no drawable GIF)
+  /// and "Optional(<debug text>)", as transport failures reach hosts elsewhere.
+  using Failed = std::function<void(long code, std::string description)>;
+
   /// Plays the GIF at `url`: at once from the cache (everything below is set and
   /// `complete` has run before this returns), else after a download, with `complete`
-  /// run on the main queue once the animation is set up.
-  void showGIFImageWithWebNetWorkUrl(const std::string& url, std::function<void()> complete = nullptr);
+  /// run on the main queue once the animation is set up. When the download fails or the
+  /// body is refused, `failed` runs on the main queue instead (never both).
+  void showGIFImageWithWebNetWorkUrl(const std::string& url, std::function<void()> complete = nullptr,
+                                     Failed failed = nullptr);
 
   /// The cache file of `url`: the documents directory + MD5 hex of the URL + ".gif".
   static std::string cachePath(const std::string& url);
