@@ -500,6 +500,11 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "qvad-sandbox: cannot write %s/requests.jsonl\n", stateDir.c_str());
     return 1;
   }
+  // httplib gives each connection a worker for as long as it is kept alive (up to its
+  // keep-alive time-out): with its default 8 workers a client holding more connections
+  // than that waits seconds for one, and meets connections closed under it. Tests open
+  // a few tens at once.
+  svr.new_task_queue = [] { return new httplib::ThreadPool(64); };
   sandbox.install(svr);
   sandbox::installAdPages(svr);
   sandbox::installFloatingAssets(svr, [&sandbox](const httplib::Request& req, httplib::Response& res,

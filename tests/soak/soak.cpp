@@ -218,13 +218,12 @@ int main(int argc, char** argv) {
       soak.reports(share(10000 * factor, round));
       queue().runUntilIdle();
       const Figures now = measure();
-      const std::string when = std::to_string((round + 1) * 100 / kRounds) + "%";
-      print(when.c_str(), now);
+      if (round + 1 < kRounds) print((std::to_string((round + 1) * 100 / kRounds) + "%").c_str(), now);
       if (round == 0) warm = now;
     }
-    soak.checkCounts();
     const Figures end = measure();
     print("end", end);
+    soak.checkCounts();
     auto grew = [&](const char* what, long from, long to) {
       if (double(to) <= double(from) * 1.10) return;
       std::printf("soak: %s grew past 10 %% after the warm-up: %ld -> %ld\n", what, from, to);
