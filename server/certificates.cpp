@@ -126,9 +126,11 @@ CertificatePaths ensureCertificates(const std::string& stateDir, std::string& er
   CertPtr server = readCert(p.serverCert);
   KeyPtr serverKey = readKey(p.serverKey);
   const std::string name = certName.empty() ? "127.0.0.1" : certName;
-  const bool forName = server && (certName.empty() ? X509_check_ip_asc(server.get(), "127.0.0.1", 0) == 1
-                                                   : X509_check_host(server.get(), name.c_str(), name.size(), 0, nullptr) == 1 &&
-                                                         X509_check_ip_asc(server.get(), "127.0.0.1", 0) != 1);
+  // A certificate made for other names is made again.
+  const bool forLoopback = server && X509_check_ip_asc(server.get(), "127.0.0.1", 0) == 1;
+  const bool forName = server && (certName.empty() ? forLoopback
+                                                   : !forLoopback && X509_check_host(server.get(), name.c_str(),
+                                                                                     name.size(), 0, nullptr) == 1);
   if (!server || !serverKey || !forName || !validForADay(server.get()) || X509_verify(server.get(), caKey.get()) != 1) {
     serverKey = newKey();
     const std::string altNames = certName.empty() ? "IP:127.0.0.1,DNS:localhost" : "DNS:" + certName;

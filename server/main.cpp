@@ -377,10 +377,11 @@ class Sandbox {
       // The whole length is announced; the connection ends after the first bytes.
       auto content = std::make_shared<std::string>(std::move(body));
       const std::size_t cut = static_cast<std::size_t>(rule.cutAfter);
-      res.set_content_provider(content->size(), type, [content, cut](std::size_t offset, std::size_t, httplib::DataSink& sink) {
-        if (offset >= cut) return false;
-        return sink.write(content->data() + offset, cut - offset);
-      });
+      res.set_content_provider(content->size(), type,
+                               [content, cut](std::size_t offset, std::size_t, httplib::DataSink& sink) {
+                                 if (offset >= cut) return false;
+                                 return sink.write(content->data() + offset, cut - offset);
+                               });
       return;
     }
     if (rule.dripChunks > 1 && body.size() > 1) {

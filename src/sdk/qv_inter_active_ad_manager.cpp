@@ -113,7 +113,9 @@ void QvInterActiveAdManager::showAd(double /*scale*/, QvPoint origin, std::share
   // A badge whose GIF cannot be shown fails as the query would: the host hears it once.
   QvInterActiveAdView::LoadFailed gifFailed;
   if (onLoadFailed)
-    gifFailed = [onLoadFailed](long code, std::string description) { onLoadFailed(QvError(code, std::move(description))); };
+    gifFailed = [onLoadFailed](long code, std::string description) {
+      onLoadFailed(QvError(code, std::move(description)));
+    };
   RequestManager<AdModel>::request(
       url, std::nullopt, {},
       [origin, customView = std::move(customView), onShowAction = std::move(onShowAction),

@@ -91,14 +91,16 @@ void QvGIFView::showGIFImageWithWebNetWorkUrl(const std::string& url, std::funct
       auto info = acceptBody(response, refusal);
       if (!info) {
         logLine("QvGIFView: body not kept: " + refusal.debugText());
-        dispatchMain([weak, failed = std::move(failed), refusal = std::move(refusal)] {
+        // Both closures go back to the main thread: they are the host's, and so is
+        // where they are released.
+        dispatchMain([weak, complete = std::move(complete), failed = std::move(failed), refusal = std::move(refusal)] {
           if (weak.lock() && failed) failed(refusal.code, "Optional(" + refusal.debugText() + ")");
         });
         return;
       }
       auto bytes = std::make_shared<const std::string>(std::move(*response.body));
       if (!writeFileAtomically(path, *bytes, 0644)) logLine("QvGIFView: cannot write " + path);
-      dispatchMain([weak, path, bytes, info, complete = std::move(complete)] {
+      dispatchMain([weak, path, bytes, info, complete = std::move(complete), failed = std::move(failed)] {
         auto self = weak.lock();
         if (!self) return;
         self->gifurl_ = "file://" + path;

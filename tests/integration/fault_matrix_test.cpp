@@ -186,7 +186,8 @@ class FaultMatrix : public testing::SandboxSuite<FaultMatrix> {
   std::size_t cachedFiles() const {
     std::error_code ec;
     std::size_t n = 0;
-    for (auto it = fs::directory_iterator(documents_.path(), ec); !ec && it != fs::directory_iterator(); it.increment(ec))
+    for (auto it = fs::directory_iterator(documents_.path(), ec); !ec && it != fs::directory_iterator();
+         it.increment(ec))
       ++n;
     return n;
   }

@@ -119,8 +119,8 @@ class Soak {
       QvInterActiveAdManager::shared().showAd(
           1.0, kQvDefaultAdOrigin, container_, nullptr, nullptr, [closed] { ++*closed; },
           [](std::optional<QvError> e) {
-            fail("a badge failed: " + (e ? std::to_string(e->errorCode.value_or(0)) + " " + e->errorDescription.value_or("")
-                                         : std::string("no error")));
+            fail("a badge failed: " + std::to_string(e ? e->errorCode.value_or(0) : 0) + " " +
+                 (e ? e->errorDescription.value_or("") : ""));
           });
       std::shared_ptr<QvInterActiveAdView> badge;
       waitFor(
@@ -130,7 +130,8 @@ class Soak {
             return badge && !badge->isHidden();
           },
           "a badge");
-      if (!badge->closeButton()->tap() || *closed != 1 || !container_->subviews().empty()) fail("a badge did not close");
+      if (!badge->closeButton()->tap() || *closed != 1 || !container_->subviews().empty())
+        fail("a badge did not close");
       ++badges_;
     }
   }

@@ -61,8 +61,9 @@ TEST_F(EngineTest, AFloodOfPageMessagesIsBoundedAndTheMainLoopKeepsTurning) {
   EXPECT_GE(events, static_cast<int>(kMaxPendingPageMessages));
   EXPECT_LT(events, kMessages) << "the rest were dropped";
   const auto lines = console.lines();
-  const auto drops = std::count_if(lines.begin(), lines.end(),
-                                   [](const std::string& l) { return l.find("later ones are dropped") != std::string::npos; });
+  const auto drops = std::count_if(lines.begin(), lines.end(), [](const std::string& l) {
+    return l.find("later ones are dropped") != std::string::npos;
+  });
   EXPECT_EQ(drops, 1) << "one line for the page, not one per message";
   // Generous: the engine hands messages over in batches of its own; a frame may wait
   // for one batch, never for the whole flood.
