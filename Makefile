@@ -3,7 +3,7 @@ SHELL := /bin/bash
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps build test test-plain test-asan test-tsan demo bench screenshots fuzz docs clean
+.PHONY: all deps build test test-plain test-asan test-tsan demo bench soak screenshots fuzz docs clean
 
 all: build
 
@@ -47,6 +47,12 @@ build-demo/build.ninja: | deps
 demo: deps build-demo/build.ninja
 	cmake --build build-demo -j $(JOBS) --target qvadctl qvad-sandbox qvad-demo
 	@scripts/demo
+
+# The full soak (5,000 start-ups and queries, 2,000 badges, 10,000 tracking reports in one
+# process) in the optimised build; it fails when memory, descriptors or threads grow.
+soak: build
+	build/tests/qvad_soak 1
+
 
 # make bench: the optimised build (RelWithDebInfo: -O2, NDEBUG, symbols for the
 # profilers), only the benchmark targets, then every comparison and one table; the rows

@@ -33,7 +33,8 @@ bool addExtension(X509* cert, X509* issuer, int nid, const char* value) {
   return ok;
 }
 
-CertPtr newCert(EVP_PKEY* key, const char* commonName, X509* issuer, EVP_PKEY* issuerKey, long days) {
+CertPtr newCert(EVP_PKEY* key, const char* commonName, X509* issuer, EVP_PKEY* issuerKey, long days,
+                const std::string& altNames = {}) {
   CertPtr cert(X509_new(), X509_free);
   if (!cert) return cert;
   X509_set_version(cert.get(), 2);
@@ -57,7 +58,7 @@ CertPtr newCert(EVP_PKEY* key, const char* commonName, X509* issuer, EVP_PKEY* i
          addExtension(cert.get(), self, NID_basic_constraints, "critical,CA:FALSE") &&
          addExtension(cert.get(), self, NID_key_usage, "critical,digitalSignature,keyEncipherment") &&
          addExtension(cert.get(), self, NID_ext_key_usage, "serverAuth") &&
-         addExtension(cert.get(), self, NID_subject_alt_name, "IP:127.0.0.1,DNS:localhost");
+         addExtension(cert.get(), self, NID_subject_alt_name, altNames.c_str());
   } else {
     ok = ok && addExtension(cert.get(), self, NID_basic_constraints, "critical,CA:TRUE,pathlen:0") &&
          addExtension(cert.get(), self, NID_key_usage, "critical,keyCertSign,cRLSign");
@@ -104,7 +105,7 @@ bool validForADay(X509* cert) {
 
 }  // namespace
 
-CertificatePaths ensureCertificates(const std::string& stateDir, std::string& error) {
+CertificatePaths ensureCertificates(const std::string& stateDir, std::string& error, const std::string& certName) {
   CertificatePaths p{stateDir + "/ca.pem", stateDir + "/server.pem", stateDir + "/server.key"};
   const std::string caKeyPath = stateDir + "/ca.key";
   error.clear();
@@ -124,9 +125,17 @@ CertificatePaths ensureCertificates(const std::string& stateDir, std::string& er
 
   CertPtr server = readCert(p.serverCert);
   KeyPtr serverKey = readKey(p.serverKey);
-  if (!server || !serverKey || !validForADay(server.get()) || X509_verify(server.get(), caKey.get()) != 1) {
+  const std::string name = certName.empty() ? "127.0.0.1" : certName;
+  // A certificate made for other names is made again.
+  const bool forLoopback = server && X509_check_ip_asc(server.get(), "127.0.0.1", 0) == 1;
+  const bool forName = server && (certName.empty() ? forLoopback
+                                                   : !forLoopback && X509_check_host(server.get(), name.c_str(),
+                                                                                     name.size(), 0, nullptr) == 1);
+  if (!server || !serverKey || !forName || !validForADay(server.get()) || X509_verify(server.get(), caKey.get()) != 1) {
     serverKey = newKey();
-    server = serverKey ? newCert(serverKey.get(), "127.0.0.1", ca.get(), caKey.get(), 397) : CertPtr(nullptr, X509_free);
+    const std::string altNames = certName.empty() ? "IP:127.0.0.1,DNS:localhost" : "DNS:" + certName;
+    server = serverKey ? newCert(serverKey.get(), name.c_str(), ca.get(), caKey.get(), 397, altNames)
+                       : CertPtr(nullptr, X509_free);
     if (!server || !writePEM(p.serverKey, nullptr, serverKey.get()) || !writePEM(p.serverCert, server.get(), nullptr)) {
       error = "cannot make the server certificate in " + stateDir;
     }

@@ -13,7 +13,9 @@ struct CertificatePaths {
 };
 
 /// Makes the files under `stateDir` unless they exist and the server certificate is
-/// valid for at least another day. Empty `error` on success.
-CertificatePaths ensureCertificates(const std::string& stateDir, std::string& error);
+/// valid for at least another day and for its names. Empty `error` on success.
+/// `certName`, when given, is the only name the server certificate is for (so clients
+/// connecting to 127.0.0.1 see a certificate for another host).
+CertificatePaths ensureCertificates(const std::string& stateDir, std::string& error, const std::string& certName = {});
 
 }  // namespace sandbox

@@ -37,10 +37,12 @@ offer here; the sandbox only counts the impression and the click.</p>
 
 }  // namespace
 
-void installFloatingAssets(httplib::Server& svr) {
-  svr.Get("/assets/badge.gif", [](const httplib::Request&, httplib::Response& res) {
+void installFloatingAssets(httplib::Server& svr, AssetFault fault) {
+  svr.Get("/assets/badge.gif", [fault](const httplib::Request& req, httplib::Response& res) {
     auto gif = badgeGif();
-    res.set_content(reinterpret_cast<const char*>(gif.data()), gif.size(), "image/gif");
+    const std::string body(reinterpret_cast<const char*>(gif.data()), gif.size());
+    if (fault && fault(req, res, body, "image/gif")) return;
+    res.set_content(body, "image/gif");
   });
   svr.Get("/landing/badge", [](const httplib::Request&, httplib::Response& res) {
     res.set_content(kLandingPage, "text/html; charset=utf-8");

@@ -4,10 +4,14 @@
 //   GET /landing/badge      the landing page opened in the in-app browser
 #pragma once
 
+#include <functional>
 #include <span>
+#include <string>
 
 namespace httplib {
 class Server;
+struct Request;
+struct Response;
 }
 
 namespace sandbox {
@@ -15,6 +19,11 @@ namespace sandbox {
 /// The committed badge GIF's bytes.
 std::span<const unsigned char> badgeGif();
 
-void installFloatingAssets(httplib::Server& svr);
+/// Gets each asset request first, with the body and type it would get: true when it
+/// answered (a queued fault), false to let the asset be served as usual.
+using AssetFault = std::function<bool(const httplib::Request&, httplib::Response&, const std::string& body,
+                                      const std::string& type)>;
+
+void installFloatingAssets(httplib::Server& svr, AssetFault fault = nullptr);
 
 }  // namespace sandbox

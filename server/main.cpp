@@ -1,7 +1,7 @@
 // qvad-sandbox: the reference ad platform server on loopback over HTTPS. It answers
 // the init and query endpoints with the reply envelope, checks every signature with
 // the library's own rules, logs each request to <state>/requests.jsonl, and can be
-// told to misbehave through POST /_sandbox/next.
+// told to misbehave through POST /_sandbox/next (the API, or an asset named by path).
 #include <httplib.h>
 #include <signal.h>
 
@@ -36,7 +36,7 @@ using nlohmann::json;
 namespace fs = std::filesystem;
 
 const char* const kUsage =
-    "usage: qvad-sandbox [--port N] [--config FILE] [--state DIR]\n"
+    "usage: qvad-sandbox [--port N] [--config FILE] [--state DIR] [--cert-name NAME]\n"
     "\n"
     "The reference ad platform server, HTTPS on 127.0.0.1. When ready it prints\n"
     "  listening https://127.0.0.1:<port> ca=<CA file to trust>\n"
@@ -44,6 +44,8 @@ const char* const kUsage =
     "  --port N       port to listen on; 0 (the default) picks a free one\n"
     "  --config FILE  apps, ads and placements as JSON (default: built in, app demo-app)\n"
     "  --state DIR    CA, server certificate and requests.jsonl (default: ./qvad-sandbox-state)\n"
+    "  --cert-name NAME  the only name the server certificate is for (default: 127.0.0.1\n"
+    "                 and localhost); another name makes clients see a wrong host\n"
     "\n"
     "Stops on SIGINT or SIGTERM.\n";
 
@@ -106,11 +108,11 @@ std::optional<std::string> announcedBody(const httplib::Request& req, const http
   return body;
 }
 
-// One misbehaviour, applied to the next `count` matching API requests.
+// One misbehaviour, applied to the next `count` matching requests.
 struct Rule {
   int count = 1;
   std::string appKey;  // empty: any app
-  std::string path;    // empty: both endpoints
+  std::string path;    // empty: both API endpoints; an asset's path (/assets/...) for that asset
   int delayMs = 0;
   int status = 0;  // 0: 200
   std::optional<std::string> body;
@@ -118,6 +120,7 @@ struct Rule {
   bool drop = false;
   int dripChunks = 0;  // > 1: the body goes out in this many pieces...
   int dripMs = 0;      // ...with this pause before each piece after the first
+  int cutAfter = -1;   // >= 0: the whole length is announced, this many bytes sent, then the connection ends
 
   json describe() const {
     json d = json::object();
@@ -125,6 +128,7 @@ struct Rule {
     if (status) d["status"] = status;
     if (body) d["bodyBytes"] = body->size();
     if (drop) d["drop"] = true;
+    if (cutAfter >= 0) d["cutAfter"] = cutAfter;
     if (dripChunks > 1) {
       d["dripChunks"] = dripChunks;
       d["dripMs"] = dripMs;
@@ -132,6 +136,24 @@ struct Rule {
     return d;
   }
 };
+
+std::optional<std::string> hexDecoded(const std::string& hex) {
+  if (hex.size() % 2) return std::nullopt;
+  auto digit = [](char c) -> int {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+  };
+  std::string out;
+  out.reserve(hex.size() / 2);
+  for (std::size_t i = 0; i < hex.size(); i += 2) {
+    const int hi = digit(hex[i]), lo = digit(hex[i + 1]);
+    if (hi < 0 || lo < 0) return std::nullopt;
+    out.push_back(static_cast<char>(hi * 16 + lo));
+  }
+  return out;
+}
 
 std::optional<Rule> parseRule(const std::string& text, std::string& error) {
   json j = json::parse(text, nullptr, false);
@@ -162,6 +184,7 @@ std::optional<Rule> parseRule(const std::string& text, std::string& error) {
   };
   if (!intField("count", r.count, 1, 1000000) || !intField("delayMs", r.delayMs, 0, 600000) ||
       !intField("dripChunks", r.dripChunks, 1, 10000) || !intField("dripMs", r.dripMs, 0, 600000) ||
+      !intField("cutAfter", r.cutAfter, 0, 1 << 30) ||
       !intField("status", r.status, 100, 599) || !strField("appKey", r.appKey) || !strField("path", r.path) ||
       !strField("contentType", r.contentType))
     return std::nullopt;
@@ -171,6 +194,15 @@ std::optional<Rule> parseRule(const std::string& text, std::string& error) {
       return std::nullopt;
     }
     r.body = it->get<std::string>();
+  }
+  if (auto it = j.find("bodyHex"); it != j.end()) {
+    // Binary bodies (GIF files) travel as hex: JSON strings hold only UTF-8.
+    auto bytes = it->is_string() ? hexDecoded(it->get<std::string>()) : std::nullopt;
+    if (!bytes || r.body) {
+      error = "\"bodyHex\" must be a string of hex digit pairs, and not given with \"body\"";
+      return std::nullopt;
+    }
+    r.body = std::move(*bytes);
   }
   if (auto it = j.find("drop"); it != j.end()) {
     if (!it->is_boolean()) {
@@ -230,6 +262,15 @@ class Sandbox {
     });
   }
 
+  /// Applies a rule queued for this asset path, if there is one: true when it answered.
+  bool assetFault(const httplib::Request& req, httplib::Response& res, const std::string& body, const std::string& type) {
+    std::optional<Rule> rule = takeRule(req.path, {}, /*api=*/false);
+    if (!rule) return false;
+    writeLog({{"time", nowMs()}, {"method", req.method}, {"path", req.path}, {"forced", rule->describe()}});
+    respond(*rule, body, type, res);
+    return true;
+  }
+
   void stop() {
     {
       std::lock_guard lock(mu_);
@@ -239,10 +280,12 @@ class Sandbox {
   }
 
  private:
-  std::optional<Rule> takeRule(const std::string& path, const std::string& appKey) {
+  // A rule without a path is for the API only; assets are named.
+  std::optional<Rule> takeRule(const std::string& path, const std::string& appKey, bool api = true) {
     std::lock_guard lock(mu_);
     for (auto it = rules_.begin(); it != rules_.end(); ++it) {
-      if ((!it->path.empty() && it->path != path) || (!it->appKey.empty() && it->appKey != appKey)) continue;
+      if (it->path.empty() ? !api : it->path != path) continue;
+      if (!it->appKey.empty() && it->appKey != appKey) continue;
       Rule r = *it;
       if (--it->count == 0) rules_.erase(it);
       return r;
@@ -309,23 +352,45 @@ class Sandbox {
     if (rule) line["forced"] = rule->describe();
     writeLog(line);
 
-    if (rule && rule->delayMs > 0) pause(rule->delayMs);
-    if (rule && rule->drop) {
+    if (!rule) {
+      res.set_content(reply.dump(), "application/json");
+      return;
+    }
+    respond(*rule, reply.dump(), "application/json", res);
+  }
+
+  // What a rule makes of a reply whose normal body is `body` of `type`.
+  void respond(const Rule& rule, std::string body, std::string type, httplib::Response& res) {
+    if (rule.delayMs > 0) pause(rule.delayMs);
+    if (rule.drop) {
       // Promise a body, then end the connection before any of it.
       res.set_content_provider(
           64, "application/json", [](size_t, size_t, httplib::DataSink&) { return false; });
       return;
     }
-    res.status = rule && rule->status ? rule->status : 200;
-    std::string body = rule && rule->body ? *rule->body : reply.dump();
-    const std::string type = rule && rule->body ? rule->contentType : "application/json";
-    if (rule && rule->dripChunks > 1 && body.size() > 1) {
+    res.status = rule.status ? rule.status : 200;
+    if (rule.body) {
+      body = *rule.body;
+      type = rule.contentType;
+    }
+    if (rule.cutAfter >= 0 && static_cast<std::size_t>(rule.cutAfter) < body.size()) {
+      // The whole length is announced; the connection ends after the first bytes.
+      auto content = std::make_shared<std::string>(std::move(body));
+      const std::size_t cut = static_cast<std::size_t>(rule.cutAfter);
+      res.set_content_provider(content->size(), type,
+                               [content, cut](std::size_t offset, std::size_t, httplib::DataSink& sink) {
+                                 if (offset >= cut) return false;
+                                 return sink.write(content->data() + offset, cut - offset);
+                               });
+      return;
+    }
+    if (rule.dripChunks > 1 && body.size() > 1) {
       // Chunked, so no length is announced, in pieces with pauses between them: a slow
       // but live reply (or a stalled one, with a long pause).
       auto content = std::make_shared<std::string>(std::move(body));
-      const std::size_t pieces = std::min<std::size_t>(static_cast<std::size_t>(rule->dripChunks), content->size());
+      const std::size_t pieces = std::min<std::size_t>(static_cast<std::size_t>(rule.dripChunks), content->size());
       const std::size_t piece = (content->size() + pieces - 1) / pieces;
-      const int ms = rule->dripMs;
+      const int ms = rule.dripMs;
       res.set_chunked_content_provider(type, [this, content, piece, ms](std::size_t offset, httplib::DataSink& sink) {
         if (offset >= content->size()) {
           sink.done();
@@ -360,13 +425,15 @@ int main(int argc, char** argv) {
   int port = 0;
   std::string configPath;
   std::string stateDir = "qvad-sandbox-state";
+  std::string certName;
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
     if (a == "--help" || a == "-h") {
       std::fputs(kUsage, stdout);
       return 0;
     }
-    if (a != "--port" && a != "--config" && a != "--state") return usageError("unknown option: " + a);
+    if (a != "--port" && a != "--config" && a != "--state" && a != "--cert-name")
+      return usageError("unknown option: " + a);
     if (i + 1 >= argc) return usageError("missing value for " + a);
     std::string v = argv[++i];
     if (a == "--port") {
@@ -376,6 +443,9 @@ int main(int argc, char** argv) {
       port = static_cast<int>(p);
     } else if (a == "--config") {
       configPath = v;
+    } else if (a == "--cert-name") {
+      if (v.empty() || v.find_first_of(",:") != std::string::npos) return usageError("not a host name: " + v);
+      certName = v;
     } else {
       stateDir = v;
     }
@@ -395,7 +465,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   std::string error;
-  sandbox::CertificatePaths certs = sandbox::ensureCertificates(stateDir, error);
+  sandbox::CertificatePaths certs = sandbox::ensureCertificates(stateDir, error, certName);
   if (!error.empty()) {
     std::fprintf(stderr, "qvad-sandbox: %s\n", error.c_str());
     return 1;
@@ -431,9 +501,17 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "qvad-sandbox: cannot write %s/requests.jsonl\n", stateDir.c_str());
     return 1;
   }
+  // httplib gives each connection a worker for as long as it is kept alive (up to its
+  // keep-alive time-out): with its default 8 workers a client holding more connections
+  // than that waits seconds for one, and meets connections closed under it. Tests open
+  // a few tens at once.
+  svr.new_task_queue = [] { return new httplib::ThreadPool(64); };
   sandbox.install(svr);
   sandbox::installAdPages(svr);
-  sandbox::installFloatingAssets(svr);
+  sandbox::installFloatingAssets(svr, [&sandbox](const httplib::Request& req, httplib::Response& res,
+                                                const std::string& body, const std::string& type) {
+    return sandbox.assetFault(req, res, body, type);
+  });
   sandbox::TrackingCounter tracking;
   tracking.install(svr);
 

@@ -57,7 +57,10 @@ class QVAD_EXPORT QvInterActiveAdManager {
   /// nothing: call showAd again once start-up has succeeded. `onShowAction` runs when
   /// the badge is laid out, `onClickAction` after a tap opened the landing page,
   /// `onCloseAction` after the close button removed the badge, `onLoadFailed` with the
-  /// code and text when the query failed; all on the main thread. Each successful call
+  /// code and text when the query failed, or later when the badge's GIF could not be
+  /// downloaded or is refused (negative URL-loading codes: the transport's, -1011 for a
+  /// status other than 2xx, -1016 for a body that is no drawable GIF; the badge then
+  /// stays hidden and nothing is cached); all on the main thread. Each successful call
   /// adds one more badge. The badge belongs to its container view.
   void showAd(double scale, QvPoint origin, std::shared_ptr<View> customView = nullptr,
               QvAdAction onShowAction = nullptr, QvAdAction onClickAction = nullptr,

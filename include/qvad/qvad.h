@@ -98,7 +98,8 @@ typedef struct qvad_floating_callbacks {
   void (*clicked)(void *user);
   /** The close button removed the badge. */
   void (*closed)(void *user);
-  /** The ad query failed. */
+  /** The ad query failed, or later the badge's picture could not be downloaded or was
+      refused (-1011 a status other than 2xx, -1016 no drawable GIF); the badge stays hidden. */
   void (*failed)(void *user, const qvad_error *error);
 } qvad_floating_callbacks;
 

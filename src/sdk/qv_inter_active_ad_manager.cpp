@@ -110,16 +110,24 @@ void QvInterActiveAdManager::showAd(double /*scale*/, QvPoint origin, std::share
   }
   const ParameterMap params{{"deviceId", Utils::getMyIDFA()}, {"network", Utils::getCurrentNetwork()}};
   const std::string url = Utils::getURL(queryEndpoint(), params);
+  // A badge whose GIF cannot be shown fails as the query would: the host hears it once.
+  QvInterActiveAdView::LoadFailed gifFailed;
+  if (onLoadFailed)
+    gifFailed = [onLoadFailed](long code, std::string description) {
+      onLoadFailed(QvError(code, std::move(description)));
+    };
   RequestManager<AdModel>::request(
       url, std::nullopt, {},
       [origin, customView = std::move(customView), onShowAction = std::move(onShowAction),
-       onClickAction = std::move(onClickAction), onCloseAction = std::move(onCloseAction)](AdModel ad) mutable {
+       onClickAction = std::move(onClickAction), onCloseAction = std::move(onCloseAction),
+       gifFailed = std::move(gifFailed)](AdModel ad) mutable {
         // One more turn of the main queue, as the badge is made after the reply's turn.
         dispatchMain([origin, customView = std::move(customView), ad = std::move(ad),
                       onShowAction = std::move(onShowAction), onClickAction = std::move(onClickAction),
-                      onCloseAction = std::move(onCloseAction)]() mutable {
+                      onCloseAction = std::move(onCloseAction), gifFailed = std::move(gifFailed)]() mutable {
           QvInterActiveAdView::showAdView(Point{origin.x, origin.y}, 1.0, std::move(customView), std::move(ad),
-                                          std::move(onClickAction), std::move(onShowAction), std::move(onCloseAction));
+                                          std::move(onClickAction), std::move(onShowAction), std::move(onCloseAction),
+                                          std::move(gifFailed));
         });
       },
       [onLoadFailed = std::move(onLoadFailed)](std::int64_t code, std::string msg) {

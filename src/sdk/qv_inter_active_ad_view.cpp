@@ -35,7 +35,8 @@ void QvInterActiveAdView::setupUI() {
 }
 
 void QvInterActiveAdView::showAdView(Point origin, double scale, std::shared_ptr<View> customView, AdModel ad,
-                                     Action onClickAction, Action onShowAction, Action onCloseAction) {
+                                     Action onClickAction, Action onShowAction, Action onCloseAction,
+                                     LoadFailed onLoadFailed) {
   auto badge = make();
   if (!(origin.x == kDefaultOriginMarker && origin.y == kDefaultOriginMarker)) badge->origin_ = origin;
   badge->scale_ = scale;
@@ -43,6 +44,7 @@ void QvInterActiveAdView::showAdView(Point origin, double scale, std::shared_ptr
   badge->clickAction_ = std::move(onClickAction);
   badge->showAction_ = std::move(onShowAction);
   badge->closeAction_ = std::move(onCloseAction);
+  badge->loadFailed_ = std::move(onLoadFailed);
 
   std::shared_ptr<View> container = std::move(customView);
   if (!container) {
@@ -73,9 +75,15 @@ void QvInterActiveAdView::update() {
   const std::string imageUrl = adModel_.imageUrl.value_or("");
   if (HttpSession::isValidURL(imageUrl)) {
     std::weak_ptr<QvInterActiveAdView> weak = sharedAs<QvInterActiveAdView>();
-    gifView_->showGIFImageWithWebNetWorkUrl(imageUrl, [weak] {
-      if (auto self = weak.lock()) self->setHidden(false);
-    });
+    gifView_->showGIFImageWithWebNetWorkUrl(
+        imageUrl,
+        [weak] {
+          if (auto self = weak.lock()) self->setHidden(false);
+        },
+        [weak](long code, std::string description) {
+          auto self = weak.lock();
+          if (self && self->loadFailed_) self->loadFailed_(code, std::move(description));
+        });
   }
   if (showAction_) showAction_();
 }

@@ -18,6 +18,8 @@ namespace qvad {
 class QvInterActiveAdView : public View {
  public:
   using Action = std::function<void()>;
+  /// Hears why the badge's GIF could not be shown (the GIF view's code and text).
+  using LoadFailed = std::function<void(long code, std::string description)>;
 
   /// Side of the GIF square before scaling, and the band above it.
   static constexpr double viewWidth = 100.0;
@@ -31,8 +33,11 @@ class QvInterActiveAdView : public View {
   /// Makes a badge for `ad`, adds it on top of `customView` (or of the view of the key
   /// window's top controller), lays it out, starts the GIF and reports the impression.
   /// Without any container nothing happens at all. The container owns the badge.
+  /// `onLoadFailed` runs when the GIF's download fails or its body is refused; the
+  /// badge then stays hidden.
   static void showAdView(Point origin, double scale, std::shared_ptr<View> customView, AdModel ad,
-                         Action onClickAction, Action onShowAction, Action onCloseAction);
+                         Action onClickAction, Action onShowAction, Action onCloseAction,
+                         LoadFailed onLoadFailed = nullptr);
 
   /// Builds the GIF view (with its tap handler) and the close button.
   void setupUI();
@@ -67,6 +72,7 @@ class QvInterActiveAdView : public View {
   Action clickAction_;
   Action showAction_;
   Action closeAction_;
+  LoadFailed loadFailed_;
 };
 
 }  // namespace qvad

@@ -11,15 +11,18 @@
 #include "platform/http_session.h"
 #include "platform/log.h"
 #include "platform/main_queue.h"
+#include "qvad/configuration.h"
 
 namespace qvad {
 namespace {
 
 constexpr const char* kAnimationKey = "KpGifView";
 
-bool fileExists(const std::string& path) {
+// lstat: a symbolic link where the cache file belongs is never followed (it could point
+// anywhere); it counts as missing and the atomic write replaces the link itself.
+bool regularFileExists(const std::string& path) {
   struct stat st {};
-  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+  return ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 std::string numberText(double v) {
@@ -28,30 +31,37 @@ std::string numberText(double v) {
   return buf;
 }
 
-// A body is kept only when it is whole, came with a 2xx status and decodes; the
-// reason otherwise goes to the console.
-std::shared_ptr<const GifInfo> acceptBody(const HttpResponse& r, std::string& why) {
-  if (r.error) return why = "download failed", nullptr;
-  if (r.statusCode < 200 || r.statusCode > 299) return why = "status " + std::to_string(r.statusCode), nullptr;
-  if (!r.body) return why = "no body", nullptr;
-  GifLimits limits;
-  limits.maxFileBytes = kMaxGifDownloadBytes;
-  auto decoded = decodeGif(*r.body, &why, limits, /*keepImages=*/false);
-  if (!decoded) return nullptr;
-  return std::make_shared<const GifInfo>(std::move(decoded->info));
+// A body is kept only when it is whole, came with a 2xx status and decodes; otherwise
+// `refusal` says why, as the error the host gets.
+std::shared_ptr<const GifInfo> acceptBody(const HttpResponse& r, PlatformError& refusal) {
+  if (r.error) return refusal = *r.error, nullptr;
+  if (r.statusCode < 200 || r.statusCode > 299) {
+    refusal = urlError(URLError::badServerResponse, "The server did not send the GIF.",
+                       "status " + std::to_string(r.statusCode));
+    return nullptr;
+  }
+  std::string why = "no body";
+  if (r.body) {
+    GifLimits limits;
+    limits.maxFileBytes = kMaxGifDownloadBytes;
+    if (auto decoded = decodeGif(*r.body, &why, limits, /*keepImages=*/false))
+      return std::make_shared<const GifInfo>(std::move(decoded->info));
+  }
+  refusal = urlError(URLError::cannotDecodeContentData, "The GIF cannot be shown.", why);
+  return nullptr;
 }
 
 }  // namespace
 
 std::string QvGIFView::cachePath(const std::string& url) { return qv_doc("KpGifView/" + qv_md5(url) + ".gif"); }
 
-void QvGIFView::showGIFImageWithWebNetWorkUrl(const std::string& url, std::function<void()> complete) {
+void QvGIFView::showGIFImageWithWebNetWorkUrl(const std::string& url, std::function<void()> complete, Failed failed) {
   const std::string path = cachePath(url);
-  if (!fileExists(path)) return download(url, path, std::move(complete));
+  if (!regularFileExists(path)) return download(url, path, std::move(complete), std::move(failed));
   // A cached file is read and scanned on a worker: a badge of a few MB costs the host's
   // frame milliseconds otherwise. What it found comes back on the main queue.
   std::weak_ptr<QvGIFView> weak = sharedAs<QvGIFView>();
-  GlobalQueue::async([weak, url, path, complete = std::move(complete)]() mutable {
+  GlobalQueue::async([weak, url, path, complete = std::move(complete), failed = std::move(failed)]() mutable {
     std::shared_ptr<const std::string> bytes;
     std::shared_ptr<const GifInfo> info;
     std::string why;
@@ -63,12 +73,12 @@ void QvGIFView::showGIFImageWithWebNetWorkUrl(const std::string& url, std::funct
         info = std::make_shared<const GifInfo>(std::move(*scanned));
       }
     }
-    dispatchMain([weak, url, path, bytes, info, why, complete = std::move(complete)]() mutable {
+    dispatchMain([weak, url, path, bytes, info, why, complete = std::move(complete), failed = std::move(failed)]() mutable {
       auto self = weak.lock();
       if (!self) return;
       if (!info) {
         if (!why.empty()) logLine("QvGIFView: cached file unusable, downloading again: " + why);
-        return self->download(url, path, std::move(complete));
+        return self->download(url, path, std::move(complete), std::move(failed));
       }
       self->gifurl_ = "file://" + path;
       self->creatKeyFrame(bytes, info);
@@ -77,25 +87,35 @@ void QvGIFView::showGIFImageWithWebNetWorkUrl(const std::string& url, std::funct
   });
 }
 
-void QvGIFView::download(const std::string& url, const std::string& path, std::function<void()> complete) {
+void QvGIFView::download(const std::string& url, const std::string& path, std::function<void()> complete,
+                         Failed failed) {
   HttpRequest request;
   request.url = url;
   request.maxBodyBytes = kMaxGifDownloadBytes;
+  // The host's request time-out: a server that takes the request and never answers
+  // costs the badge that long, not the session's default.
+  request.timeoutSeconds = QvConfiguration::requestTimeout();
   std::weak_ptr<QvGIFView> weak = sharedAs<QvGIFView>();
-  HttpSession::shared()->dataTask(std::move(request), [weak, path, complete = std::move(complete)](
-                                                          HttpResponse response) mutable {
+  HttpSession::shared()->dataTask(std::move(request), [weak, path, complete = std::move(complete),
+                                                        failed = std::move(failed)](HttpResponse response) mutable {
     logLine(response.error ? "Optional(" + response.error->debugText() + ")" : "nil");
     // Checking and writing the body is disk and decoding work: a worker's job.
-    GlobalQueue::async([weak, path, complete = std::move(complete), response = std::move(response)]() mutable {
-      std::string why;
-      auto info = acceptBody(response, why);
+    GlobalQueue::async([weak, path, complete = std::move(complete), failed = std::move(failed),
+                        response = std::move(response)]() mutable {
+      PlatformError refusal;
+      auto info = acceptBody(response, refusal);
       if (!info) {
-        logLine("QvGIFView: body not kept: " + why);
+        logLine("QvGIFView: body not kept: " + refusal.debugText());
+        // Both closures go back to the main thread: they are the host's, and so is
+        // where they are released.
+        dispatchMain([weak, complete = std::move(complete), failed = std::move(failed), refusal = std::move(refusal)] {
+          if (weak.lock() && failed) failed(refusal.code, "Optional(" + refusal.debugText() + ")");
+        });
         return;
       }
       auto bytes = std::make_shared<const std::string>(std::move(*response.body));
       if (!writeFileAtomically(path, *bytes, 0644)) logLine("QvGIFView: cannot write " + path);
-      dispatchMain([weak, path, bytes, info, complete = std::move(complete)] {
+      dispatchMain([weak, path, bytes, info, complete = std::move(complete), failed = std::move(failed)] {
         auto self = weak.lock();
         if (!self) return;
         self->gifurl_ = "file://" + path;

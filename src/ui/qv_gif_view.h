@@ -9,8 +9,9 @@
 // run on workers (GifFrameWindow).
 //
 // Cache rule: only a complete 2xx body that decodes as a GIF is written. Any other body
-// is dropped: nothing is written, `complete` is not called (the badge stays hidden) and
-// the next load downloads again. A cached file that no longer scans counts as missing.
+// is dropped: nothing is written, `complete` is not called (the badge stays hidden),
+// `failed` hears why, and the next load downloads again. A cached file that no longer
+// scans, or that is not a regular file (a symbolic link), counts as missing.
 #pragma once
 
 #include <functional>
@@ -33,10 +34,17 @@ class QvGIFView : public View {
  public:
   explicit QvGIFView(Rect frame = {}) : View(frame) {}
 
+  /// Why a load gave up: a URL-loading code (the transport's own, badServerResponse for
+  /// a status other than 2xx, cannotDecodeContentData for a body that is no drawable GIF)
+  /// and "Optional(<debug text>)", as transport failures reach hosts elsewhere.
+  using Failed = std::function<void(long code, std::string description)>;
+
   /// Plays the GIF at `url`, from the cache file or else after a download; `complete`
   /// runs on the main queue once everything below is set and the animation is set up.
-  /// Nothing runs when the view is gone by then.
-  void showGIFImageWithWebNetWorkUrl(const std::string& url, std::function<void()> complete = nullptr);
+  /// When the download fails or the body is refused, `failed` runs on the main queue
+  /// instead (never both). Nothing runs when the view is gone by then.
+  void showGIFImageWithWebNetWorkUrl(const std::string& url, std::function<void()> complete = nullptr,
+                                     Failed failed = nullptr);
 
   /// The cache file of `url`: the documents directory + MD5 hex of the URL + ".gif".
   static std::string cachePath(const std::string& url);
@@ -61,7 +69,7 @@ class QvGIFView : public View {
   static std::vector<double> keyTimes(const std::vector<double>& delays);
 
  private:
-  void download(const std::string& url, const std::string& path, std::function<void()> complete);
+  void download(const std::string& url, const std::string& path, std::function<void()> complete, Failed failed);
   void creatKeyFrame(std::shared_ptr<const std::string> bytes, std::shared_ptr<const GifInfo> info);
   void showAnimation();
 

@@ -123,7 +123,18 @@ void WKJSBridge::jsbridge() {
   registerHandle(kBridgeModuleName, kBuiltInAction, [weak](const std::shared_ptr<JSMessageModel>& model) {
     auto bridge = weak.lock();
     if (!bridge) return;
-    dispatchMain([bridge, model] { bridge->bridgeAction(model); });
+    if (bridge->pendingActions_ >= kMaxPendingPageMessages) {
+      if (!bridge->reportedDrop_)
+        logLine("WKJSBridge: the page posts faster than its messages can be handled; past " +
+                std::to_string(kMaxPendingPageMessages) + " waiting, later ones are dropped");
+      bridge->reportedDrop_ = true;
+      return;
+    }
+    ++bridge->pendingActions_;
+    dispatchMain([bridge, model] {
+      --bridge->pendingActions_;
+      bridge->bridgeAction(model);
+    });
   });
 }
 
@@ -367,6 +378,7 @@ void WKJSBridge::didCommitNavigation(WebView& webView, NavigationId navigation) 
   const std::string url = webView.url().value_or("");
   if (committedURL_ && !sameOrigin(*committedURL_, url)) forgetReplyTarget();
   committedURL_ = url;
+  reportedDrop_ = false;  // a new page hears of its own flood
   if (auto d = navigationDelegate()) d->didCommitNavigation(webView, navigation);
 }
 

@@ -51,6 +51,11 @@ class WKJSBridgeUIDelegate : public WebUIDelegate {
                                    std::function<void(std::optional<std::string>)> completionHandler) override;
 };
 
+/// Page messages whose actions may wait on the main queue at once. A page posting
+/// faster than the main thread runs them loses the rest (one console line per page),
+/// so a flood can neither grow memory without bound nor hold the main thread.
+inline constexpr std::size_t kMaxPendingPageMessages = 256;
+
 class WKJSBridge final : public NavigationDelegate,
                          public WebUIDelegate,
                          public std::enable_shared_from_this<WKJSBridge> {
@@ -177,6 +182,10 @@ class WKJSBridge final : public NavigationDelegate,
   // origin: a reply prepared for an earlier page is not run in a later one.
   std::optional<std::string> committedURL_;
   std::atomic<std::uint64_t> pageGeneration_{0};  // written on the main thread only
+  // Built-in actions posted and not yet run, and whether this page has been told of a
+  // drop (main thread only).
+  std::size_t pendingActions_ = 0;
+  bool reportedDrop_ = false;
   std::function<void(bool)> pageConfig_;
   std::function<void(const std::string&)> adCallBackAction_;
 };

@@ -42,12 +42,22 @@ int runProgram(std::vector<std::string> args, const std::vector<std::string>& ex
 
 bool privateNetworkAvailable() { return runProgram({"unshare", "-n", "true"}) == 0; }
 
-int runSelfInPrivateNetwork(const std::string& filter) {
+namespace {
+
+int runSelfUnshared(const char* flag, const char* env, const std::string& filter) {
   char self[4096];
   const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
   if (n <= 0) return -1;
   self[n] = '\0';
-  return runProgram({"unshare", "-n", self, "--gtest_filter=" + filter}, {std::string(kPrivateNetworkEnv) + "=1"});
+  return runProgram({"unshare", flag, self, "--gtest_filter=" + filter}, {std::string(env) + "=1"});
 }
+
+}  // namespace
+
+int runSelfInPrivateNetwork(const std::string& filter) { return runSelfUnshared("-n", kPrivateNetworkEnv, filter); }
+
+bool insidePrivateMounts() { return std::getenv(kPrivateMountsEnv) != nullptr; }
+bool privateMountsAvailable() { return runProgram({"unshare", "-m", "true"}) == 0; }
+int runSelfInPrivateMounts(const std::string& filter) { return runSelfUnshared("-m", kPrivateMountsEnv, filter); }
 
 }  // namespace qvad::testing

@@ -20,6 +20,13 @@ bool privateNetworkAvailable();
 /// Runs this test binary inside a new network namespace with `--gtest_filter=filter` and
 /// kPrivateNetworkEnv set; the exit code, or -1 when it could not run or was killed.
 int runSelfInPrivateNetwork(const std::string& filter);
+/// The same for a mount namespace of its own (`unshare -m`, mounts private): the inner
+/// run may mount, say, a read-only file system, which even root cannot write.
+inline constexpr const char* kPrivateMountsEnv = "QVAD_PRIVATE_MOUNTNS";
+bool insidePrivateMounts();
+bool privateMountsAvailable();
+int runSelfInPrivateMounts(const std::string& filter);
+
 /// Runs `args` (looked up on PATH) and waits: the exit code, or -1.
 int runProgram(std::vector<std::string> args, const std::vector<std::string>& extraEnv = {});
 

@@ -25,7 +25,8 @@ extern char** environ;
 namespace qvad::testing {
 namespace fs = std::filesystem;
 
-SandboxProcess::SandboxProcess(const std::string& binary, const std::string& configJSON) {
+SandboxProcess::SandboxProcess(const std::string& binary, const std::string& configJSON,
+                               const std::vector<std::string>& extraArgs) {
   std::string tmpl = (fs::temp_directory_path() / "qvad-sandbox-XXXXXX").string();
   if (!mkdtemp(tmpl.data())) {
     error_ = "mkdtemp failed";
@@ -38,6 +39,7 @@ SandboxProcess::SandboxProcess(const std::string& binary, const std::string& con
     std::ofstream(path) << configJSON;
     args.insert(args.end(), {"--config", path});
   }
+  args.insert(args.end(), extraArgs.begin(), extraArgs.end());
   int fds[2];
   if (pipe(fds) != 0) {
     error_ = "pipe failed";

@@ -18,9 +18,11 @@ namespace qvad::testing {
 class SandboxProcess {
  public:
   /// Starts `binary` with `configJSON` (the built-in configuration when empty) and
-  /// waits up to 20 s for it to listen; check ok() and error(). The server is stopped
-  /// with the object, or when the thread that made it ends (make it on the main thread).
-  SandboxProcess(const std::string& binary, const std::string& configJSON = {});
+  /// `extraArgs`, and waits up to 20 s for it to listen; check ok() and error(). The
+  /// server is stopped with the object, or when the thread that made it ends (make it
+  /// on the main thread).
+  SandboxProcess(const std::string& binary, const std::string& configJSON = {},
+                 const std::vector<std::string>& extraArgs = {});
   ~SandboxProcess();
 
   bool ok() const { return pid_ > 0 && port_ > 0; }

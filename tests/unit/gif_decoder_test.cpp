@@ -188,5 +188,21 @@ TEST(GifScan, LimitsMakeAFileUndecodable) {
   EXPECT_TRUE(scanGif(bytes, &error, {})) << error;
 }
 
+TEST(GifScan, ACanvasNoSurfaceCanHoldIsRefusedWhateverItsPixelCount) {
+  // 65,535 x 1 is a few kilobytes of pixels, yet no image surface is that wide.
+  std::string error;
+  for (auto [w, h] : {std::pair{65535, 1}, {kMaxDrawableGifSide + 1, 1}, {1, kMaxDrawableGifSide + 1}}) {
+    GifWriterSpec s = canvas(w, h);
+    s.frames = {solidFrame(0, 0, 1, 1, 0)};
+    EXPECT_FALSE(decodeGif(writeGif(s), &error)) << w << "x" << h;
+    EXPECT_NE(error.find("wider or taller than the 32767 pixels"), std::string::npos) << error;
+  }
+  GifWriterSpec widest = canvas(kMaxDrawableGifSide, 1);
+  widest.frames = {solidFrame(0, 0, kMaxDrawableGifSide, 1, 2)};
+  auto d = decodeGif(writeGif(widest), &error);
+  ASSERT_TRUE(d) << error;
+  EXPECT_EQ(d->frames.at(0)->pixelWidth(), kMaxDrawableGifSide);
+}
+
 }  // namespace
 }  // namespace qvad

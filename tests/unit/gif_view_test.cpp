@@ -108,18 +108,21 @@ TEST_F(GifViewTest, DownloadKeepsTheFileAndTheSecondLoadReadsItOffTheMainThread)
   EXPECT_EQ(session_->requests().size(), 1u);
 }
 
-TEST_F(GifViewTest, OnlyAWhole2xxBodyThatDecodesIsKept) {
+TEST_F(GifViewTest, OnlyAWhole2xxBodyThatDecodesIsKeptAndEveryOtherIsReportedOnce) {
   const std::string gif = colourGif(4, 4, {10});
   struct Case {
     const char* name;
+    long code;  // what `failed` hears
     std::function<void(testing::FakeHttpSession&)> reply;
   } cases[] = {
-      {"error page with 200", [](auto& s) { s.replyBody("<html>Service unavailable</html>"); }},
-      {"GIF with 404", [&](auto& s) { s.replyBody(gif, 404); }},
-      {"redirect status", [&](auto& s) { s.replyBody(gif, 302); }},
-      {"truncated body", [&](auto& s) { s.replyBody(gif.substr(0, 20)); }},
-      {"transport error", [](auto& s) { s.replyError(URLError::networkConnectionLost, "connection lost"); }},
-      {"body with a transport error",
+      {"error page with 200", URLError::cannotDecodeContentData,
+       [](auto& s) { s.replyBody("<html>Service unavailable</html>"); }},
+      {"GIF with 404", URLError::badServerResponse, [&](auto& s) { s.replyBody(gif, 404); }},
+      {"redirect status", URLError::badServerResponse, [&](auto& s) { s.replyBody(gif, 302); }},
+      {"truncated body", URLError::cannotDecodeContentData, [&](auto& s) { s.replyBody(gif.substr(0, 20)); }},
+      {"transport error", URLError::networkConnectionLost,
+       [](auto& s) { s.replyError(URLError::networkConnectionLost, "connection lost"); }},
+      {"body with a transport error", URLError::networkConnectionLost,
        [&](auto& s) {
          PlatformError e;
          e.code = URLError::networkConnectionLost;
@@ -133,8 +136,10 @@ TEST_F(GifViewTest, OnlyAWhole2xxBodyThatDecodesIsKept) {
     for (int attempt = 0; attempt < 2; ++attempt) {  // nothing is cached: the next load asks again
       auto v = view();
       bool done = false;
+      std::vector<std::pair<long, std::string>> failures;
       std::size_t linesBefore = log_.lines().size();
-      v->showGIFImageWithWebNetWorkUrl(url, [&] { done = true; });
+      v->showGIFImageWithWebNetWorkUrl(url, [&] { done = true; },
+                                       [&](long code, std::string text) { failures.emplace_back(code, std::move(text)); });
       ASSERT_EQ(session_->requests().size(), std::size_t(++expectedRequests));
       c.reply(*session_);
       ASSERT_TRUE(queue().runUntil([&] {
@@ -145,6 +150,9 @@ TEST_F(GifViewTest, OnlyAWhole2xxBodyThatDecodesIsKept) {
       }, 30));
       runUntilIdle();
       EXPECT_FALSE(done);
+      ASSERT_EQ(failures.size(), 1u);
+      EXPECT_EQ(failures[0].first, c.code);
+      EXPECT_EQ(failures[0].second.rfind("Optional(", 0), 0u) << failures[0].second;
       EXPECT_FALSE(std::filesystem::exists(QvGIFView::cachePath(url)));
       EXPECT_TRUE(v->imageArr().empty());
     }

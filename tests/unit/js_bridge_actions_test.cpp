@@ -270,6 +270,23 @@ TEST_F(BridgeActionsTest, AdEventsPassUnchangedWithoutAReply) {
   EXPECT_TRUE(scripts().empty());
 }
 
+TEST_F(BridgeActionsTest, AFloodOfMessagesIsBoundedWithOneLineAndThePageIsHeardAgainOnceItDrains) {
+  testing::LogCapture console;
+  const std::string message =
+      json{{"action", "jsbridge"}, {"method", {{"method", "adCallBack"}, {"params", {{"action", "e"}}}}}}.dump();
+  // Posted in one turn, as a page's loop does: nothing runs in between.
+  for (std::size_t i = 0; i < 4 * kMaxPendingPageMessages; ++i) ASSERT_TRUE(webView->postMessage("tavro", message));
+  runFor(0.5);
+  EXPECT_EQ(events.size(), kMaxPendingPageMessages);
+  const auto lines = console.lines();
+  EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                          [](const std::string& l) { return l.find("later ones are dropped") != std::string::npos; }),
+            1);
+  // Once the queue has drained, the page is heard again.
+  call("adCallBack", {{"action", "after"}});
+  EXPECT_EQ(events.back(), "after");
+}
+
 TEST_F(BridgeActionsTest, UnknownNamesAnswerTenAndRecognisedOnesStaySilent) {
   call("Toast", {{"text", "x"}});
   call("", json::object(), "empty");

@@ -93,6 +93,9 @@ std::optional<GifInfo> scanGif(std::string_view bytes, std::string* error, const
   info.width = gif->SWidth;
   info.height = gif->SHeight;
   if (info.width <= 0 || info.height <= 0) return failWith("empty canvas");
+  if (info.width > limits.maxSide || info.height > limits.maxSide)
+    return failWith("canvas " + std::to_string(info.width) + "x" + std::to_string(info.height) +
+                    " wider or taller than the " + std::to_string(limits.maxSide) + " pixels a drawing surface holds");
   const std::uint64_t canvasPixels = std::uint64_t(info.width) * std::uint64_t(info.height);
   if (canvasPixels > limits.maxCanvasPixels) return failWith("canvas larger than the limit");
 

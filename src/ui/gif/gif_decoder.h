@@ -33,8 +33,13 @@ struct GifMemoryInput {
   std::size_t pos = 0;
 };
 
+/// The widest and tallest image a drawing surface holds (cairo's image surfaces stop at
+/// 32,767 pixels a side): a canvas past it decodes but could never be drawn.
+inline constexpr int kMaxDrawableGifSide = 32767;
+
 /// Bounds for what an ad badge may cost; a file over any of them is undecodable.
 struct GifLimits {
+  int maxSide = kMaxDrawableGifSide;                // width and height each
   std::size_t maxFileBytes = 8u << 20;              // the download cap
   std::uint64_t maxCanvasPixels = 2048u * 2048u;    // 16 MiB per composited frame
   std::size_t maxFrames = 1000;
