@@ -8,6 +8,7 @@
 #include "platform/toolkit/alert_controller.h"
 #include "qvad/qv_interstitial_ad.h"
 #include "qvad/qv_reward_video_ad.h"
+#include "support/recording_ad_delegates.h"
 #include "ui/net_setting_view.h"
 #include "web/base_wk_web_view_controller.h"
 
@@ -19,20 +20,9 @@ TEST_F(AdContainerEngineTest, RewardVideoRunsFromLoadToCloseWithEveryDelegateCal
   ASSERT_TRUE(sandbox.ok()) << sandbox.error();
   ASSERT_NO_FATAL_FAILURE(useSandbox(sandbox));
 
-  std::vector<std::string> events;
-  auto delegate = std::make_shared<QvRewardVideoAdDelegate>();
-  delegate->rewardedVideoAdDidLoad = [&](QvRewardVideoAd&) { events.push_back("didLoad"); };
-  delegate->rewardedVideoAdDidFailWithError = [&](QvRewardVideoAd&, const QvError& e) {
-    events.push_back("didFail " + std::to_string(e.errorCode.value_or(0)));
-  };
-  delegate->rewardedVideoAdDeginShow = [&](QvRewardVideoAd&) { events.push_back("beginShow"); };
-  delegate->rewardedVideoAdDidShow = [&](QvRewardVideoAd&, const std::optional<QvError>& e) {
-    events.push_back(e ? "didShow error " + std::to_string(e->errorCode.value_or(0)) : "didShow");
-  };
-  delegate->rewardedVideoAdComplete = [&](QvRewardVideoAd&) { events.push_back("complete"); };
-  delegate->rewardedVideoAdDidClick = [&](QvRewardVideoAd&) { events.push_back("didClick"); };
-  delegate->rewardedVideoAdWillClose = [&](QvRewardVideoAd&) { events.push_back("willClose"); };
-  delegate->rewardedVideoAdDidClose = [&](QvRewardVideoAd&) { events.push_back("didClose"); };
+  auto calls = std::make_shared<std::vector<std::string>>();
+  auto& events = *calls;
+  auto delegate = qvad::testing::recordingRewardDelegate(calls);
 
   auto ad = QvRewardVideoAd::create("reward-1");
   ad->setDelegate(delegate);
@@ -49,7 +39,7 @@ TEST_F(AdContainerEngineTest, RewardVideoRunsFromLoadToCloseWithEveryDelegateCal
   ASSERT_TRUE(runUntil([&] { return has(events, "didClose"); }));
   runUntil([] { return false; }, 0.5);  // nothing further arrives late
 
-  EXPECT_EQ(events, (std::vector<std::string>{"didLoad", "beginShow", "didShow", "complete", "willClose", "didClose"}));
+  EXPECT_EQ(events, (std::vector<std::string>{"didLoad", "deginShow", "didShow", "complete", "willClose", "didClose"}));
   EXPECT_EQ(root->presentedViewController(), nullptr);
 }
 
@@ -58,19 +48,9 @@ TEST_F(AdContainerEngineTest, InterstitialRunsFromLoadToCloseWithEveryDelegateCa
   ASSERT_TRUE(sandbox.ok()) << sandbox.error();
   ASSERT_NO_FATAL_FAILURE(useSandbox(sandbox));
 
-  std::vector<std::string> events;
-  auto delegate = std::make_shared<QvInterstitialAdDelegate>();
-  delegate->interstitialAdDidLoad = [&](QvInterstitialAd&) { events.push_back("didLoad"); };
-  delegate->interstitialAdDidFailWithError = [&](QvInterstitialAd&, const QvError& e) {
-    events.push_back("didFail " + std::to_string(e.errorCode.value_or(0)));
-  };
-  delegate->interstitialAdBeginShow = [&](QvInterstitialAd&) { events.push_back("beginShow"); };
-  delegate->interstitialAdDidShow = [&](QvInterstitialAd&, const std::optional<QvError>& e) {
-    events.push_back(e ? "didShow error " + std::to_string(e->errorCode.value_or(0)) : "didShow");
-  };
-  delegate->interstitialAdDidClick = [&](QvInterstitialAd&) { events.push_back("didClick"); };
-  delegate->interstitialAdWillClose = [&](QvInterstitialAd&) { events.push_back("willClose"); };
-  delegate->interstitialAdDidClose = [&](QvInterstitialAd&) { events.push_back("didClose"); };
+  auto calls = std::make_shared<std::vector<std::string>>();
+  auto& events = *calls;
+  auto delegate = qvad::testing::recordingInterstitialDelegate(calls);
 
   auto ad = QvInterstitialAd::create();
   ad->setPlacementId("interstitial-1");
