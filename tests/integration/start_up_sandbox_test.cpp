@@ -118,6 +118,7 @@ TEST_F(SandboxTest, StaleTimestampsAndReplaysAreRejected) {
   Outcome first = start("demo-app", "demo-secret");
   EXPECT_FALSE(first.error) << first.error->errorDescription.value_or("");
   expectError(start("demo-app", "demo-secret"), 4005, "replayed request");
+  EXPECT_FALSE(managerInternal::startSuccess()) << "a failure after a success clears it";
 }
 
 TEST_F(SandboxTest, ReplyBodiesDecideWhateverTheStatus) {
