@@ -142,8 +142,9 @@ TEST_F(AdContainerEngineTest, PageReceivesEachActionsReplyAndMessagesIntact) {
                             {{"method", "alert"}, {"ret", 0}, {"msg", ""}, {"params", {{"clicked", -2}}}}}));
   EXPECT_TRUE(has(callbacks, "adDidClick"));
 
-  // A message reply travels inside a single-quoted script string.
-  const nlohmann::json params = {{"text", "it's \"quoted\" \\ back\nslash \u2028\u2029 gr\u00fc\u00dfe \u65e5\u672c"},
+  // A message reply travels inside a single-quoted script string: quotes, backslashes,
+  // line breaks and the two JavaScript line separators survive the trip.
+  const nlohmann::json params = {{"text", "it's \"quoted\" \\ back\nslash\r\f \u2028\u2029 gr\u00fc\u00dfe \u65e5\u672c"},
                                  {"list", {true, nullptr, 2.5}}};
   container->jsBridge->injectMessageFunction(std::nullopt, "window.qv.onMessage", params);
   ASSERT_TRUE(runUntil([&] { return reported("echo").has_value(); }));
