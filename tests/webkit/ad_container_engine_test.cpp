@@ -1,6 +1,7 @@
 // The ad container on the real engine, shown in a desktop window: the sandbox's reward
 // and interstitial pages run their whole course, and a page of the test's own calls each
 // bridge action and checks what comes back.
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -15,60 +16,42 @@
 namespace qvad::test {
 namespace {
 
-TEST_F(AdContainerEngineTest, RewardVideoRunsFromLoadToCloseWithEveryDelegateCallInOrder) {
+TEST_F(AdContainerEngineTest, EachFormatRunsFromLoadToCloseWithEveryDelegateCallInOrder) {
   qvad::testing::SandboxProcess sandbox(QVAD_SANDBOX_BIN);
   ASSERT_TRUE(sandbox.ok()) << sandbox.error();
   ASSERT_NO_FATAL_FAILURE(useSandbox(sandbox));
-
-  auto calls = std::make_shared<std::vector<std::string>>();
+  using Strings = std::vector<std::string>;
+  auto calls = std::make_shared<Strings>();
   auto& events = *calls;
-  auto delegate = qvad::testing::recordingRewardDelegate(calls);
+  // Loads, shows once loaded, waits for `shown` (the reward page counts down first), and
+  // has a person click the page's close button.
+  auto run = [&](const std::function<void()>& load, const std::function<void()>& show, const std::string& shown) {
+    calls->clear();
+    load();
+    ASSERT_TRUE(runUntil([&] { return !events.empty(); }));
+    ASSERT_EQ(events, Strings{"didLoad"});
+    show();
+    ASSERT_NE(std::dynamic_pointer_cast<GtkWebView>(page()), nullptr);
+    ASSERT_TRUE(runUntil([&] { return has(events, shown); }));
+    clickInPage("close");
+    ASSERT_TRUE(runUntil([&] { return has(events, "didClose"); }));
+    runUntil([] { return false; }, 0.5);  // nothing further arrives late
+    EXPECT_EQ(root->presentedViewController(), nullptr);
+  };
 
-  auto ad = QvRewardVideoAd::create("reward-1");
-  ad->setDelegate(delegate);
-  ad->loadAD();
-  ASSERT_TRUE(runUntil([&] { return !events.empty(); }));
-  ASSERT_EQ(events, std::vector<std::string>{"didLoad"});
+  auto reward = QvRewardVideoAd::create("reward-1");
+  auto rewardDelegate = qvad::testing::recordingRewardDelegate(calls);
+  reward->setDelegate(rewardDelegate);
+  run([&] { reward->loadAD(); }, [&] { reward->showAd(root, true); }, "complete");
+  EXPECT_EQ(events, (Strings{"didLoad", "deginShow", "didShow", "complete", "willClose", "didClose"}));
 
-  ad->showAd(root, true);
-  ASSERT_NE(root->presentedViewController(), nullptr);
-  ASSERT_NE(std::dynamic_pointer_cast<GtkWebView>(page()), nullptr);
-  // The page counts down, then grants the reward and offers its close button.
-  ASSERT_TRUE(runUntil([&] { return has(events, "complete"); }));
-  clickInPage("close");
-  ASSERT_TRUE(runUntil([&] { return has(events, "didClose"); }));
-  runUntil([] { return false; }, 0.5);  // nothing further arrives late
-
-  EXPECT_EQ(events, (std::vector<std::string>{"didLoad", "deginShow", "didShow", "complete", "willClose", "didClose"}));
-  EXPECT_EQ(root->presentedViewController(), nullptr);
-}
-
-TEST_F(AdContainerEngineTest, InterstitialRunsFromLoadToCloseWithEveryDelegateCallInOrder) {
-  qvad::testing::SandboxProcess sandbox(QVAD_SANDBOX_BIN);
-  ASSERT_TRUE(sandbox.ok()) << sandbox.error();
-  ASSERT_NO_FATAL_FAILURE(useSandbox(sandbox));
-
-  auto calls = std::make_shared<std::vector<std::string>>();
-  auto& events = *calls;
-  auto delegate = qvad::testing::recordingInterstitialDelegate(calls);
-
-  auto ad = QvInterstitialAd::create();
-  ad->setPlacementId("interstitial-1");
-  ad->setDelegate(delegate);
-  ad->loadAD();
-  ASSERT_TRUE(runUntil([&] { return !events.empty(); }));
-  ASSERT_EQ(events, std::vector<std::string>{"didLoad"});
-
-  ad->showAd(root, true);
-  ASSERT_NE(std::dynamic_pointer_cast<GtkWebView>(page()), nullptr);
-  ASSERT_TRUE(runUntil([&] { return has(events, "didShow"); }));
-  clickInPage("close");
-  ASSERT_TRUE(runUntil([&] { return has(events, "didClose"); }));
-  runUntil([] { return false; }, 0.5);
-
+  auto interstitial = QvInterstitialAd::create();
+  interstitial->setPlacementId("interstitial-1");
+  auto interstitialDelegate = qvad::testing::recordingInterstitialDelegate(calls);
+  interstitial->setDelegate(interstitialDelegate);
+  run([&] { interstitial->loadAD(); }, [&] { interstitial->showAd(root, true); }, "didShow");
   // The page itself also reports that it begins, after showAd said so.
-  EXPECT_EQ(events, (std::vector<std::string>{"didLoad", "beginShow", "beginShow", "didShow", "willClose", "didClose"}));
-  EXPECT_EQ(root->presentedViewController(), nullptr);
+  EXPECT_EQ(events, (Strings{"didLoad", "beginShow", "beginShow", "didShow", "willClose", "didClose"}));
 }
 
 // A page that calls each bridge action in turn, keeps every decoded reply, and reports
