@@ -95,6 +95,7 @@ TEST_F(FloatingSandboxTest, BadgeShowsCountsOneImpressionOpensTheLandingPageCoun
 
   ASSERT_TRUE(badge->gifView()->tap());
   EXPECT_EQ(seen.click, 1);
+  EXPECT_EQ(badge->superview(), host->view()) << "a click leaves the badge in place";
   auto browser = OpenSFVCManager::shared().safariViewController();
   ASSERT_TRUE(browser);
   EXPECT_EQ(browser->url(), sandbox_->baseURL() + "/landing/badge");
