@@ -47,18 +47,23 @@ TEST_F(FullScreenAdsTest, EachFormatLoadsItsPlacementAndShowsTheSandboxPage) {
   interstitial->setPlacementId("interstitial-1");
   auto interstitialDelegate = recordingInterstitialDelegate(calls);
   interstitial->setDelegate(interstitialDelegate);
-  const std::vector<std::pair<std::function<void()>, std::string>> formats = {
-      {[&] { reward->loadAD(); }, "/pages/reward.html"}, {[&] { interstitial->loadAD(); }, "/pages/interstitial.html"}};
-  for (std::size_t i = 0; i < formats.size(); ++i) {
-    SCOPED_TRACE(formats[i].second);
-    formats[i].first();
+  struct Format {
+    std::function<void()> load, show;
+    std::string page;
+  };
+  const Format formats[] = {
+      {[&] { reward->loadAD(); }, [&] { reward->showAd(host, false); }, "/pages/reward.html"},
+      {[&] { interstitial->loadAD(); }, [&] { interstitial->showAd(host, false); }, "/pages/interstitial.html"}};
+  for (const Format& f : formats) {
+    SCOPED_TRACE(f.page);
+    f.load();
     ASSERT_TRUE(queue().runUntil([&] { return !calls->empty(); }, kWait));
     ASSERT_EQ(*calls, Strings{"didLoad"});
-    i == 0 ? reward->showAd(host, false) : interstitial->showAd(host, false);
+    f.show();
     runFor(1);
     auto c = std::dynamic_pointer_cast<BaseWKWebViewController>(host->presentedViewController());
     ASSERT_TRUE(c);
-    EXPECT_EQ(lastLoadedURL(*c), sandbox_->baseURL() + formats[i].second);
+    EXPECT_EQ(lastLoadedURL(*c), sandbox_->baseURL() + f.page);
     c->dismiss(false);
     runFor(1);
     calls->clear();
