@@ -171,12 +171,14 @@ TEST_F(UtilsTest, TheHostsTrackingChoiceReachesRequestsAndLastsInTheIdentifierFi
   };
 
   QvConfiguration::setLimitAdTracking(true);
+  EXPECT_TRUE(QvConfiguration::limitAdTracking());
   EXPECT_EQ(Utils::getDefaultParams("1", 1).at("deviceId"), "") << "in effect before the file is written";
   EXPECT_EQ(managerInternal::getStartParams().at("idfa"), "");
   EXPECT_TRUE(fileRecords(true));
   EXPECT_EQ(AdvertisingIdentifier(path).uuidString(), id) << "limiting keeps the identifier for later";
 
   QvConfiguration::setLimitAdTracking(false);
+  EXPECT_FALSE(QvConfiguration::limitAdTracking());
   EXPECT_EQ(Utils::getDefaultParams("1", 1).at("deviceId"), id);
   EXPECT_TRUE(fileRecords(false));
   QvConfiguration::setDataDirectory(saved);
