@@ -30,7 +30,8 @@ window.qv = {
     const start = performance.now();
     for (let i = 0; i < count; i++) await this.send("toast");
     const elapsed = performance.now() - start;
-    window.webkit.messageHandlers.probe.postMessage({count: count, elapsedMs: elapsed, reply: this.replies[this.replies.length - 1]});
+    const reply = this.replies[this.replies.length - 1];
+    window.webkit.messageHandlers.probe.postMessage({count: count, elapsedMs: elapsed, reply: reply});
   }
 };
 </script></head><body>bridge page</body></html>)html";
