@@ -1,7 +1,6 @@
-// The floating ad end to end against qvad-sandbox over HTTPS on loopback: start-up,
-// showAd, the badge laid out and shown, one impression, a tap opening the in-app
-// browser with one click, and the close button removing the badge. With
-// QVAD_SCREENSHOT_DIR set it writes floating_badge.png and floating_browser.png there.
+// The floating ad end to end against qvad-sandbox over HTTPS on loopback: start-up, the
+// badge shown, one impression, a tap opening the in-app browser with one click, and the
+// close button. With QVAD_SCREENSHOT_DIR set, screenshots of the badge and browser go there.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -91,14 +90,12 @@ TEST_F(FloatingSandboxTest, BadgeShowsCountsOneImpressionOpensTheLandingPageCoun
   })) << "the badge appears once its GIF has loaded";
   EXPECT_EQ(seen.show, 1);
   EXPECT_EQ(seen.failed, 0);
-  EXPECT_NEAR(badge->frame().x(), 265, 1e-9);
-  EXPECT_NEAR(badge->frame().y(), 610.8, 1e-9);
-  EXPECT_EQ(badge->frame().size, (Size{100, 120}));
   ASSERT_TRUE(waitFor([&] { return count("impl") >= 1; }));
   screenshot(*window, "floating_badge.png");
 
   ASSERT_TRUE(badge->gifView()->tap());
   EXPECT_EQ(seen.click, 1);
+  EXPECT_EQ(badge->superview(), host->view()) << "a click leaves the badge in place";
   auto browser = OpenSFVCManager::shared().safariViewController();
   ASSERT_TRUE(browser);
   EXPECT_EQ(browser->url(), sandbox_->baseURL() + "/landing/badge");

@@ -1,5 +1,5 @@
-// The floating badge: layout figures, default position, GIF-driven visibility,
-// impression and click reports, the browser's refusal, and closing.
+// The floating badge: layout figures, default position, GIF-driven visibility, the
+// browser's refusal, and closing. A tap's course end to end: integration/floating_sandbox_test.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -130,21 +130,6 @@ TEST_F(FloatingAdViewTest, TheKeyWindowsTopScreenIsTheDefaultContainer) {
   show({-1000, -1000}, 1, nullptr);
   ASSERT_FALSE(shown->view()->subviews().empty());
   EXPECT_TRUE(std::dynamic_pointer_cast<QvInterActiveAdView>(shown->view()->subviews().back()));
-}
-
-TEST_F(FloatingAdViewTest, ATapOpensTheLandingPageThenReportsTheClick) {
-  auto root = std::make_shared<ViewController>();
-  auto window = makeKeyWindow(root);
-  auto badge = show({10, 40}, 1, root->view());
-  loadGIF(*badge);
-  EXPECT_TRUE(badge->gifView()->tap());
-  auto browser = OpenSFVCManager::shared().safariViewController();
-  ASSERT_TRUE(browser);
-  EXPECT_EQ(browser->url(), *kAd.landingUrl);
-  EXPECT_EQ(root->presentedViewController(), browser);
-  EXPECT_EQ(requestsTo(*kAd.reportClickUrl), 1u);
-  EXPECT_EQ(calls.click, 1);
-  EXPECT_EQ(badge->superview(), root->view()) << "a click leaves the badge in place";
 }
 
 TEST_F(FloatingAdViewTest, ARefusedOrInvalidLandingPageReportsNoClick) {

@@ -26,10 +26,24 @@ NavigationDecision decide(const std::string& url, OS& os, bool link = false, boo
   return decideNavigation({url, link, newWindow}, os.opener());
 }
 
-TEST(NavigationPolicy, NoURLAndSrcdocAreAllowed) {
+// Decisions that ask no one, whatever the navigation: no URL and srcdoc load, container
+// URLs nest a container, the close URL is a prefix.
+TEST(NavigationPolicy, DecisionsTheContainerMakesItself) {
+  const NavigationDecision allow{}, nest{Policy::cancel, Effect::container, std::nullopt},
+      close{Policy::cancel, Effect::close, std::nullopt};
+  const std::vector<std::pair<std::optional<std::string>, NavigationDecision>> cases = {
+      {std::nullopt, allow},
+      {"about:srcdoc", allow},
+      {"tavro://webview?url=https%3A%2F%2Fa.example", nest},
+      {"tavro://webview/close", close},
+      {"tavro://webview/close?x=1", close},
+      {"tavro://webview/closed/more", close}};
   OS os;
-  EXPECT_EQ(decideNavigation({std::nullopt, true, true}, os.opener()), NavigationDecision{});
-  EXPECT_EQ(decide("about:srcdoc", os, true, true), NavigationDecision{});
+  for (const auto& [url, expected] : cases) {
+    for (bool link : {false, true}) {
+      EXPECT_EQ(decideNavigation({url, link, link}, os.opener()), expected) << url.value_or("(none)") << " " << link;
+    }
+  }
   EXPECT_TRUE(os.asked.empty());
 }
 
@@ -46,13 +60,6 @@ TEST(NavigationPolicy, LinksInANewWindowGoToTheBrowserOrANestedContainer) {
   auto nested = decide("tavro://webview?url=https://a.example", os, true, true);
   EXPECT_EQ(nested.effect, Effect::container);
   EXPECT_EQ(nested.policy, Policy::cancel);
-}
-
-TEST(NavigationPolicy, ContainerURLsOpenANestedContainerWhateverTheNavigation) {
-  OS os;
-  auto d = decide("tavro://webview?url=https%3A%2F%2Fa.example", os);
-  EXPECT_EQ(d, (NavigationDecision{Policy::cancel, Effect::container, std::nullopt}));
-  EXPECT_TRUE(os.asked.empty());
 }
 
 TEST(NavigationPolicy, StoreLinksWithAnIdOpenTheSheet) {
@@ -86,14 +93,6 @@ TEST(NavigationPolicy, StoreLinksWithoutAUsableIdFallThrough) {
   // ever shows an item id, whatever the page's host.
   EXPECT_EQ(decide("https://apps.apple.com.other.example/id5", os).effect, Effect::store);
   EXPECT_EQ(decide("https://store.example/app/id5", os), NavigationDecision{});
-}
-
-TEST(NavigationPolicy, CloseURLIsAPrefix) {
-  OS os;
-  for (const char* url : {"tavro://webview/close", "tavro://webview/close?x=1", "tavro://webview/closed/more"}) {
-    EXPECT_EQ(decide(url, os, true), (NavigationDecision{Policy::cancel, Effect::close, std::nullopt})) << url;
-  }
-  EXPECT_TRUE(os.asked.empty());
 }
 
 TEST(NavigationPolicy, OtherSchemesGoToTheSystem) {

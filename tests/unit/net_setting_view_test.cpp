@@ -43,19 +43,6 @@ TEST_F(NetSettingViewTest, SecondFailureReplacesTheFirstErrorView) {
   vc->removeNetSettingView();  // none left: nothing happens
 }
 
-TEST_F(NetSettingViewTest, ContentIsCentredForTheViewsSizeAndFollowsIt) {
-  vc->addNetSettingView(std::nullopt, nullptr, true, nullptr, nullptr);
-  auto v = std::dynamic_pointer_cast<NetSettingView>(errorViews().at(0));
-  const auto& content = v->subviews();  // picture, reload, back
-  EXPECT_EQ(content[0]->frame(), Rect(105, 273.5, 165, 165));
-  EXPECT_EQ(content[1]->frame(), Rect(159, 488.5, 57, 57));
-  EXPECT_EQ(content[2]->frame(), Rect(0, 44, 44, 44));
-  v->setFrame({0, 0, 812, 335});  // sideways
-  EXPECT_EQ(content[0]->frame(), Rect(323.5, 55, 165, 165));
-  EXPECT_EQ(content[1]->frame(), Rect(377.5, 270, 57, 57));
-  EXPECT_EQ(content[2]->frame(), Rect(0, 44, 44, 44));  // the back button keeps its corner
-}
-
 TEST_F(NetSettingViewTest, OnlyAnErrorViewAddedWithoutAFrameFollowsTheRootView) {
   for (std::optional<Rect> given : {std::optional<Rect>(), std::optional<Rect>(Rect{0, 100, 375, 400})}) {
     window->setFrame({0, 0, 375, 812});

@@ -12,22 +12,19 @@
 namespace qvad {
 namespace {
 
-TEST(IsXScreen, TallPhonesUprightOrSidewaysAreNotchedTabletsNever) {
-  EXPECT_TRUE(isXScreenFor(375, 812, UserInterfaceIdiom::phone));
-  EXPECT_TRUE(isXScreenFor(812, 375, UserInterfaceIdiom::phone));
-  EXPECT_FALSE(isXScreenFor(375, 667, UserInterfaceIdiom::phone));
-  EXPECT_FALSE(isXScreenFor(375, 812, UserInterfaceIdiom::pad));
-  EXPECT_TRUE(isXScreenFor(375, 812, UserInterfaceIdiom::unspecified));
-}
-
-TEST(IsXScreen, DegenerateSizesAnswerFalse) {
+TEST(IsXScreen, TallPhonesUprightOrSidewaysAreNotchedTabletsAndDegenerateSizesNever) {
   const double inf = std::numeric_limits<double>::infinity();
   const double nan = std::numeric_limits<double>::quiet_NaN();
-  EXPECT_FALSE(isXScreenFor(375, 0, UserInterfaceIdiom::phone));
-  EXPECT_FALSE(isXScreenFor(0, 0, UserInterfaceIdiom::phone));
-  EXPECT_FALSE(isXScreenFor(375, inf, UserInterfaceIdiom::phone));
-  EXPECT_FALSE(isXScreenFor(nan, 812, UserInterfaceIdiom::phone));
-  EXPECT_FALSE(isXScreenFor(1e308, 1e-308, UserInterfaceIdiom::phone));  // ratio overflows
+  using I = UserInterfaceIdiom;
+  const struct {
+    double w, h;
+    I idiom;
+    bool notched;
+  } cases[] = {{375, 812, I::phone, true}, {812, 375, I::phone, true},  {375, 667, I::phone, false},
+               {375, 812, I::pad, false},  {375, 812, I::unspecified, true}, {375, 0, I::phone, false},
+               {0, 0, I::phone, false},    {375, inf, I::phone, false}, {nan, 812, I::phone, false},
+               {1e308, 1e-308, I::phone, false}};  // the last one's ratio overflows
+  for (const auto& c : cases) EXPECT_EQ(isXScreenFor(c.w, c.h, c.idiom), c.notched) << c.w << "x" << c.h;
 }
 
 TEST(ScreenMetrics, DefaultHeadlessScreenIsANotchedPhone) {

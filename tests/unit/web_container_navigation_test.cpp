@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include "ui/open_sfvc_manager.h"
-#include "web/store_sheet_controller.h"
 #include "support/web_container_fixture.h"
 
 namespace qvad::testing {
@@ -50,25 +49,6 @@ TEST_F(WebContainerNavigationTest, ContainerURLsNestAContainerWithTheSameReceive
   page(*nested).postMessage("tavro", bridgeMessage("adCallBack", {{"action", "adDidClick"}}));
   runUntilIdle();
   EXPECT_EQ(*events, Strings{"adDidClick"});
-}
-
-TEST_F(WebContainerNavigationTest, StoreLinksOpenTheSheetWhichClosesThroughItsDelegate) {
-  LogCapture log;
-  auto c = shownPage();
-  EXPECT_EQ(decide(*c, ScriptedWebView::linkAction("itms-apps://itunes.apple.com/app/id12345")),
-            NavigationActionPolicy::cancel);
-  EXPECT_EQ(c->downloadAppId, 12345.0);
-  ASSERT_TRUE(c->appStoreVC);
-  runFor(1);
-  EXPECT_EQ(c->presentedViewController(), c->appStoreVC);
-  EXPECT_EQ(c->appStoreVC->productIdentifier(), 12345.0);
-  EXPECT_EQ(c->appStoreVC->productLabel()->text(), "Store item 12345");
-  EXPECT_TRUE(log.contains("弹出成功"));
-  c->appStoreVC->doneButton()->sendActions(ControlEvent::touchUpInside);
-  runFor(1);
-  EXPECT_FALSE(c->presentedViewController());
-  EXPECT_TRUE(c->appStoreVC);  // kept until the next sheet replaces it
-  EXPECT_TRUE(events->empty());
 }
 
 TEST_F(WebContainerNavigationTest, OtherSchemesAreHandedToTheSystem) {

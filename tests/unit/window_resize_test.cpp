@@ -162,26 +162,11 @@ TEST_F(WindowResizeTest, ToastUpStaysWhileOneShownAfterTheResizeUsesTheNewWidth)
 
 // --- The web ad container ---
 
-struct Chrome {
-  Rect bar, strip, back, close, divider, page, progress;
-  bool stripHidden;
-};
-
-Chrome chromeOf(const BaseWKWebViewController& c) {
-  return {c.navigationBarView->frame(), c.buttonStripView->frame(), c.backBtn->frame(),
-          c.closeBtn->frame(),          c.barDividerView->frame(),  c.webView->frame(),
-          c.progressView->frame(),      c.buttonStripView->isHidden()};
-}
-
-void expectSameChrome(const Chrome& a, const Chrome& b, const std::string& what) {
-  EXPECT_EQ(a.bar, b.bar) << what;
-  EXPECT_EQ(a.strip, b.strip) << what;
-  EXPECT_EQ(a.back, b.back) << what;
-  EXPECT_EQ(a.close, b.close) << what;
-  EXPECT_EQ(a.divider, b.divider) << what;
-  EXPECT_EQ(a.page, b.page) << what;
-  EXPECT_EQ(a.progress, b.progress) << what;
-  EXPECT_EQ(a.stripHidden, b.stripHidden) << what;
+// Every frame of the container's chrome, and whether its buttons show.
+std::pair<std::vector<Rect>, bool> chromeOf(const BaseWKWebViewController& c) {
+  return {{c.navigationBarView->frame(), c.buttonStripView->frame(), c.backBtn->frame(), c.closeBtn->frame(),
+           c.barDividerView->frame(), c.webView->frame(), c.progressView->frame()},
+          c.buttonStripView->isHidden()};
 }
 
 std::shared_ptr<NetSettingView> errorView(BaseWKWebViewController& c) {
@@ -198,7 +183,7 @@ TEST_F(WebContainerResizeTest, ResizedContainerIsLaidOutAsOneMadeAtTheNewSize) {
                                 "tavro://webview?url=https://ads.example/&page_titlebar=0&page_progressbar=0"}) {
     auto c = show(url);
     ASSERT_TRUE(c) << url;
-    const Chrome onPhone = chromeOf(*c);
+    const auto onPhone = chromeOf(*c);
     {
       ScopedScreen screen(600, 900);
       window->setFrame(kResized);
@@ -211,13 +196,13 @@ TEST_F(WebContainerResizeTest, ResizedContainerIsLaidOutAsOneMadeAtTheNewSize) {
       runFor(1);
       auto fresh = std::dynamic_pointer_cast<BaseWKWebViewController>(otherHost->presentedViewController());
       ASSERT_TRUE(fresh) << url;
-      expectSameChrome(chromeOf(*c), chromeOf(*fresh), url);
+      EXPECT_EQ(chromeOf(*c), chromeOf(*fresh)) << url;
       otherHost->dismiss(false);
       runFor(1);
       window->makeKeyAndVisible();
       window->setFrame(kPhone);
     }
-    expectSameChrome(chromeOf(*c), onPhone, url + " back on the phone");
+    EXPECT_EQ(chromeOf(*c), onPhone) << url << " back on the phone";
     c->dismiss(false);
     runFor(1);
   }

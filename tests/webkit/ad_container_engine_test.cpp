@@ -1,6 +1,7 @@
 // The ad container on the real engine, shown in a desktop window: the sandbox's reward
 // and interstitial pages run their whole course, and a page of the test's own calls each
 // bridge action and checks what comes back.
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -8,87 +9,49 @@
 #include "platform/toolkit/alert_controller.h"
 #include "qvad/qv_interstitial_ad.h"
 #include "qvad/qv_reward_video_ad.h"
+#include "support/recording_ad_delegates.h"
 #include "ui/net_setting_view.h"
 #include "web/base_wk_web_view_controller.h"
 
 namespace qvad::test {
 namespace {
 
-TEST_F(AdContainerEngineTest, RewardVideoRunsFromLoadToCloseWithEveryDelegateCallInOrder) {
+TEST_F(AdContainerEngineTest, EachFormatRunsFromLoadToCloseWithEveryDelegateCallInOrder) {
   qvad::testing::SandboxProcess sandbox(QVAD_SANDBOX_BIN);
   ASSERT_TRUE(sandbox.ok()) << sandbox.error();
   ASSERT_NO_FATAL_FAILURE(useSandbox(sandbox));
-
-  std::vector<std::string> events;
-  auto delegate = std::make_shared<QvRewardVideoAdDelegate>();
-  delegate->rewardedVideoAdDidLoad = [&](QvRewardVideoAd&) { events.push_back("didLoad"); };
-  delegate->rewardedVideoAdDidFailWithError = [&](QvRewardVideoAd&, const QvError& e) {
-    events.push_back("didFail " + std::to_string(e.errorCode.value_or(0)));
+  using Strings = std::vector<std::string>;
+  auto calls = std::make_shared<Strings>();
+  auto& events = *calls;
+  // Loads, shows once loaded, waits for `shown` (the reward page counts down first), and
+  // has a person click the page's close button.
+  auto run = [&](const std::function<void()>& load, const std::function<void()>& show, const std::string& shown) {
+    calls->clear();
+    load();
+    ASSERT_TRUE(runUntil([&] { return !events.empty(); }));
+    ASSERT_EQ(events, Strings{"didLoad"});
+    show();
+    ASSERT_NE(std::dynamic_pointer_cast<GtkWebView>(page()), nullptr);
+    ASSERT_TRUE(runUntil([&] { return has(events, shown); }));
+    clickInPage("close");
+    ASSERT_TRUE(runUntil([&] { return has(events, "didClose"); }));
+    runUntil([] { return false; }, 0.5);  // nothing further arrives late
+    EXPECT_EQ(root->presentedViewController(), nullptr);
   };
-  delegate->rewardedVideoAdDeginShow = [&](QvRewardVideoAd&) { events.push_back("beginShow"); };
-  delegate->rewardedVideoAdDidShow = [&](QvRewardVideoAd&, const std::optional<QvError>& e) {
-    events.push_back(e ? "didShow error " + std::to_string(e->errorCode.value_or(0)) : "didShow");
-  };
-  delegate->rewardedVideoAdComplete = [&](QvRewardVideoAd&) { events.push_back("complete"); };
-  delegate->rewardedVideoAdDidClick = [&](QvRewardVideoAd&) { events.push_back("didClick"); };
-  delegate->rewardedVideoAdWillClose = [&](QvRewardVideoAd&) { events.push_back("willClose"); };
-  delegate->rewardedVideoAdDidClose = [&](QvRewardVideoAd&) { events.push_back("didClose"); };
 
-  auto ad = QvRewardVideoAd::create("reward-1");
-  ad->setDelegate(delegate);
-  ad->loadAD();
-  ASSERT_TRUE(runUntil([&] { return !events.empty(); }));
-  ASSERT_EQ(events, std::vector<std::string>{"didLoad"});
+  auto reward = QvRewardVideoAd::create("reward-1");
+  auto rewardDelegate = qvad::testing::recordingRewardDelegate(calls);
+  reward->setDelegate(rewardDelegate);
+  run([&] { reward->loadAD(); }, [&] { reward->showAd(root, true); }, "complete");
+  EXPECT_EQ(events, (Strings{"didLoad", "deginShow", "didShow", "complete", "willClose", "didClose"}));
 
-  ad->showAd(root, true);
-  ASSERT_NE(root->presentedViewController(), nullptr);
-  ASSERT_NE(std::dynamic_pointer_cast<GtkWebView>(page()), nullptr);
-  // The page counts down, then grants the reward and offers its close button.
-  ASSERT_TRUE(runUntil([&] { return has(events, "complete"); }));
-  clickInPage("close");
-  ASSERT_TRUE(runUntil([&] { return has(events, "didClose"); }));
-  runUntil([] { return false; }, 0.5);  // nothing further arrives late
-
-  EXPECT_EQ(events, (std::vector<std::string>{"didLoad", "beginShow", "didShow", "complete", "willClose", "didClose"}));
-  EXPECT_EQ(root->presentedViewController(), nullptr);
-}
-
-TEST_F(AdContainerEngineTest, InterstitialRunsFromLoadToCloseWithEveryDelegateCallInOrder) {
-  qvad::testing::SandboxProcess sandbox(QVAD_SANDBOX_BIN);
-  ASSERT_TRUE(sandbox.ok()) << sandbox.error();
-  ASSERT_NO_FATAL_FAILURE(useSandbox(sandbox));
-
-  std::vector<std::string> events;
-  auto delegate = std::make_shared<QvInterstitialAdDelegate>();
-  delegate->interstitialAdDidLoad = [&](QvInterstitialAd&) { events.push_back("didLoad"); };
-  delegate->interstitialAdDidFailWithError = [&](QvInterstitialAd&, const QvError& e) {
-    events.push_back("didFail " + std::to_string(e.errorCode.value_or(0)));
-  };
-  delegate->interstitialAdBeginShow = [&](QvInterstitialAd&) { events.push_back("beginShow"); };
-  delegate->interstitialAdDidShow = [&](QvInterstitialAd&, const std::optional<QvError>& e) {
-    events.push_back(e ? "didShow error " + std::to_string(e->errorCode.value_or(0)) : "didShow");
-  };
-  delegate->interstitialAdDidClick = [&](QvInterstitialAd&) { events.push_back("didClick"); };
-  delegate->interstitialAdWillClose = [&](QvInterstitialAd&) { events.push_back("willClose"); };
-  delegate->interstitialAdDidClose = [&](QvInterstitialAd&) { events.push_back("didClose"); };
-
-  auto ad = QvInterstitialAd::create();
-  ad->setPlacementId("interstitial-1");
-  ad->setDelegate(delegate);
-  ad->loadAD();
-  ASSERT_TRUE(runUntil([&] { return !events.empty(); }));
-  ASSERT_EQ(events, std::vector<std::string>{"didLoad"});
-
-  ad->showAd(root, true);
-  ASSERT_NE(std::dynamic_pointer_cast<GtkWebView>(page()), nullptr);
-  ASSERT_TRUE(runUntil([&] { return has(events, "didShow"); }));
-  clickInPage("close");
-  ASSERT_TRUE(runUntil([&] { return has(events, "didClose"); }));
-  runUntil([] { return false; }, 0.5);
-
+  auto interstitial = QvInterstitialAd::create();
+  interstitial->setPlacementId("interstitial-1");
+  auto interstitialDelegate = qvad::testing::recordingInterstitialDelegate(calls);
+  interstitial->setDelegate(interstitialDelegate);
+  run([&] { interstitial->loadAD(); }, [&] { interstitial->showAd(root, true); }, "didShow");
   // The page itself also reports that it begins, after showAd said so.
-  EXPECT_EQ(events, (std::vector<std::string>{"didLoad", "beginShow", "beginShow", "didShow", "willClose", "didClose"}));
-  EXPECT_EQ(root->presentedViewController(), nullptr);
+  EXPECT_EQ(events, (Strings{"didLoad", "beginShow", "beginShow", "didShow", "willClose", "didClose"}));
 }
 
 // A page that calls each bridge action in turn, keeps every decoded reply, and reports
@@ -162,8 +125,9 @@ TEST_F(AdContainerEngineTest, PageReceivesEachActionsReplyAndMessagesIntact) {
                             {{"method", "alert"}, {"ret", 0}, {"msg", ""}, {"params", {{"clicked", -2}}}}}));
   EXPECT_TRUE(has(callbacks, "adDidClick"));
 
-  // A message reply travels inside a single-quoted script string.
-  const nlohmann::json params = {{"text", "it's \"quoted\" \\ back\nslash \u2028\u2029 gr\u00fc\u00dfe \u65e5\u672c"},
+  // A message reply travels inside a single-quoted script string: quotes, backslashes,
+  // line breaks and the two JavaScript line separators survive the trip.
+  const nlohmann::json params = {{"text", "it's \"quoted\" \\ back\nslash\r\f \u2028\u2029 gr\u00fc\u00dfe \u65e5\u672c"},
                                  {"list", {true, nullptr, 2.5}}};
   container->jsBridge->injectMessageFunction(std::nullopt, "window.qv.onMessage", params);
   ASSERT_TRUE(runUntil([&] { return reported("echo").has_value(); }));

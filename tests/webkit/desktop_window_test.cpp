@@ -12,7 +12,6 @@
 #include "engine_fixture.h"
 #include "platform/gtk/native_widget.h"
 #include "platform/gtk/url_opener_gio.h"
-#include "platform/gtk/web_view_webkit.h"
 #include "platform/gtk/window_gtk.h"
 #include "platform/headless/scripted_web_view.h"
 #include "platform/main_queue.h"
@@ -217,25 +216,6 @@ TEST_F(DesktopWindowTest, PageWidgetSitsBetweenLayersAndLeavesWithItsView) {
   EXPECT_EQ(gtk_widget_get_parent(page->nativeWidget()), nullptr);
   EXPECT_EQ(desktop.layerCount(), 1u);
   EXPECT_EQ(shotPixel(desktop, 20, 120), (std::array<int, 3>{255, 255, 255}));
-}
-
-TEST_F(DesktopWindowTest, EnginePageShowsBetweenTheHostScreenAndAViewAboveIt) {
-  auto page = std::make_shared<GtkWebView>(Rect{0, 40, 375, 300}, WebViewConfiguration{});
-  root->view()->addSubview(page);
-  auto badge = View::make(Rect{150, 150, 40, 40});
-  badge->setBackgroundColor(Color::rgb(0, 0, 255));
-  root->view()->addSubview(badge);
-  page->loadHTMLString("<html><body style='margin:0;background:#00ff00'></body></html>", "http://127.0.0.1/");
-  DesktopWindow desktop(window);
-  ASSERT_TRUE(pump([&] { return !page->isLoading() && page->estimatedProgress() >= 1; }, 20));
-  EXPECT_EQ(gtk_widget_get_parent(page->widget()), gtk_bin_get_child(GTK_BIN(desktop.widget())));
-  // The engine paints on its own schedule: look until the page shows.
-  ASSERT_TRUE(pump([&] { return shotPixel(desktop, 20, 200) == std::array<int, 3>{0, 255, 0}; }, 20));
-  EXPECT_EQ(shotPixel(desktop, 170, 170), (std::array<int, 3>{0, 0, 255}));   // above the page
-  EXPECT_EQ(shotPixel(desktop, 20, 20), (std::array<int, 3>{255, 255, 255}));  // the host beneath
-  page->removeFromSuperview();
-  settle(desktop);
-  EXPECT_EQ(gtk_widget_get_parent(page->widget()), nullptr);
 }
 
 TEST_F(DesktopWindowTest, AlertTextFieldIsEditedThroughARealEntry) {

@@ -222,10 +222,8 @@ class RecordingDelegate : public NavigationDelegate, public WebUIDelegate {
 class MessageInbox : public ScriptMessageHandler {
  public:
   std::vector<nlohmann::json> bodies;
-  std::function<void(const ScriptMessage&)> onMessage;
   void didReceiveScriptMessage(UserContentController&, const ScriptMessage& message) override {
     bodies.push_back(message.body);
-    if (onMessage) onMessage(message);
   }
 };
 
