@@ -88,6 +88,8 @@ const std::map<std::string, Expectation> kOurOutcome = {
     {"invalid-colors",
      {1, "indices past the colour table leave the pixel untouched (transparent) instead of dropping the image"}},
     {"max-codes", {-1, "an LZW code size above 8 bits is refused by giflib; such a file is undecodable"}},
+    {"max-width", {-1, "65,535 pixels wide is more than a drawing surface holds: refused before caching"}},
+    {"max-height", {-1, "65,535 pixels high is more than a drawing surface holds: refused before caching"}},
     {"plain-text", {1, "the plain-text extension is skipped, as browsers do; the image after it shows"}},
 };
 

@@ -94,7 +94,10 @@ int gifCommand(const Args& args) {
   } else {
     auto view = qvad::View::make<qvad::QvGIFView>(qvad::Rect{0, 0, viewW, viewH});
     bool completed = false;
+    // The view reads and scans the cached file on a worker; its answer comes back on
+    // the main queue.
     view->showGIFImageWithWebNetWorkUrl(url, [&] { completed = true; });
+    qvad::MainQueue::main().runUntil([&] { return completed; }, 30);
     if (!completed || !view->frames()) {
       rc = failure("the GIF view did not load the file");
     } else {
