@@ -81,7 +81,7 @@ fuzz:
 	@$(MAKE) --no-print-directory build-fuzz/build.ninja
 	cmake --build build-fuzz -j $(JOBS) --target $(addsuffix _fuzz,$(FUZZ_TARGETS))
 	set -e; for f in $(FUZZ_TARGETS); do \
-	  mkdir -p build-fuzz/corpus/$$f; cp -n fuzz/corpus/$$f/* build-fuzz/corpus/$$f/; \
+	  mkdir -p build-fuzz/corpus/$$f; cp -n fuzz/corpus/$$f/* build-fuzz/corpus/$$f/ 2>/dev/null || true; \
 	  (cd build-fuzz && UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 fuzz/$${f}_fuzz -max_total_time=$(FUZZ_SECONDS) \
 	    -timeout=$(FUZZ_TIMEOUT) -print_final_stats=1 -artifact_prefix=crash-$$f- corpus/$$f); \
 	done; \
