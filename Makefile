@@ -3,7 +3,7 @@ SHELL := /bin/bash
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps build test test-plain test-asan test-tsan demo bench soak screenshots fuzz docs clean
+.PHONY: all deps build test test-plain test-asan test-tsan demo bench soak screenshots fuzz fuzz-smoke docs clean
 
 all: build
 
@@ -19,10 +19,11 @@ build: deps build/build.ninja
 # make test: the whole suite, built with AddressSanitizer and UndefinedBehaviorSanitizer,
 # then again under ThreadSanitizer. The engine tests (label webkit) run on a display, a
 # private Xvfb when DISPLAY is unset, and only in the first run: GTK and the engine are
-# not built for the thread checker.
+# not built for the thread checker. Then a 20-second run of every fuzz target.
 test: deps
 	@$(MAKE) --no-print-directory test-asan
 	@$(MAKE) --no-print-directory test-tsan
+	@$(MAKE) --no-print-directory fuzz-smoke
 
 test-plain: build
 	ctest --test-dir build --output-on-failure -j $(JOBS)
@@ -70,18 +71,34 @@ screenshots: build
 	QVAD_SCREENSHOT_DIR=$(CURDIR)/out/screenshots build/tests/qvad_integration_tests --gtest_filter='FloatingSandboxTest.*' >/dev/null
 	@echo "written: out/screenshots/toast.png out/screenshots/network_error.png out/screenshots/floating_badge.png out/screenshots/floating_browser.png"
 
-# libFuzzer on what strangers send (reply bodies, page URLs, page messages, GIF files), FUZZ_SECONDS each, seeded
-# from fuzz/corpus/; new crash inputs land in build-fuzz/ (keep them in fuzz/corpus/).
+# libFuzzer on what strangers send (reply bodies, page URLs and options, page messages, GIF
+# files, navigations, reply scripts, the defaults and identifier files, the sandbox's request
+# targets), FUZZ_SECONDS each, seeded from fuzz/corpus/. Everything a run makes stays in
+# build-fuzz/: new corpus entries in build-fuzz/corpus/, crash inputs as
+# build-fuzz/crash-<target>-* (keep those in fuzz/corpus/<target>/). A crash, a hang past
+# FUZZ_TIMEOUT seconds or a sanitizer report fails the run.
 FUZZ_SECONDS ?= 60
+FUZZ_TIMEOUT ?= 10
+FUZZ_TARGETS := reply_body page_url page_message gif page_options navigation reply_script \
+  defaults_file identifier_file request_verifier
+build-fuzz/build.ninja:
+	cmake -S . -B build-fuzz -G Ninja -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DQVAD_SANITIZE=address -DQVAD_BUILD_FUZZ=ON -DQVAD_BUILD_TESTS=OFF -DQVAD_BUILD_TOOLS=OFF -DQVAD_BUILD_BENCH=OFF $(CMAKE_FLAGS)
+
 fuzz:
 	@scripts/install-deps --fuzz
-	cmake -S . -B build-fuzz -G Ninja -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-	  -DQVAD_SANITIZE=address -DQVAD_BUILD_FUZZ=ON -DQVAD_BUILD_TESTS=OFF -DQVAD_BUILD_TOOLS=OFF -DQVAD_BUILD_BENCH=OFF
-	cmake --build build-fuzz -j $(JOBS)
-	set -e; for f in reply_body page_url page_message gif; do \
-	  mkdir -p build-fuzz/corpus/$$f; cp -n fuzz/corpus/$$f/* build-fuzz/corpus/$$f/; \
-	  build-fuzz/fuzz/$${f}_fuzz -max_total_time=$(FUZZ_SECONDS) -artifact_prefix=build-fuzz/crash-$$f- build-fuzz/corpus/$$f; \
-	done
+	@$(MAKE) --no-print-directory build-fuzz/build.ninja
+	cmake --build build-fuzz -j $(JOBS) --target $(addsuffix _fuzz,$(FUZZ_TARGETS))
+	set -e; for f in $(FUZZ_TARGETS); do \
+	  mkdir -p build-fuzz/corpus/$$f; cp -n fuzz/corpus/$$f/* build-fuzz/corpus/$$f/ 2>/dev/null || true; \
+	  (cd build-fuzz && UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 fuzz/$${f}_fuzz -max_total_time=$(FUZZ_SECONDS) \
+	    -timeout=$(FUZZ_TIMEOUT) -print_final_stats=1 -artifact_prefix=crash-$$f- corpus/$$f); \
+	done; \
+	echo "fuzz: $(words $(FUZZ_TARGETS)) passed, 0 failed"
+
+# The short run of every target that make test ends with.
+fuzz-smoke:
+	@$(MAKE) --no-print-directory fuzz FUZZ_SECONDS=20
 
 # The API reference of the public headers, when doxygen is installed (not part of make test).
 docs:

@@ -16,6 +16,18 @@ void pageURL(const std::uint8_t* data, std::size_t size);
 void pageMessage(const std::uint8_t* data, std::size_t size);
 /// A file through the GIF scan and the compositor, every frame, twice.
 void gifDecode(const std::uint8_t* data, std::size_t size);
+/// A URL through the container's page options, and its values through the integer reader.
+void pageOptions(const std::uint8_t* data, std::size_t size);
+/// A navigation (first byte: kind and the opener's answer; then the URL) through the policy.
+void navigation(const std::uint8_t* data, std::size_t size);
+/// A reply text through the escaper and the message-reply script, read back as the page would.
+void replyScript(const std::uint8_t* data, std::size_t size);
+/// A defaults file's text through its reader, then written and read again.
+void defaultsFile(const std::uint8_t* data, std::size_t size);
+/// An identifier file's text through its reader, then written and read again.
+void identifierFile(const std::uint8_t* data, std::size_t size);
+/// A request target through the sandbox's query reader and request verifier.
+void requestVerifier(const std::uint8_t* data, std::size_t size);
 
 }  // namespace qvad::fuzz
 

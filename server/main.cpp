@@ -54,27 +54,6 @@ std::int64_t nowMs() {
   return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
 }
 
-// Query values arrive percent-encoded and keys raw, as the library writes them; a
-// later pair of the same name wins. A value that does not decode is kept as sent.
-std::map<std::string, std::string> queryParams(const std::string& target) {
-  std::map<std::string, std::string> params;
-  auto q = target.find('?');
-  if (q == std::string::npos) return params;
-  std::string_view rest(target);
-  rest.remove_prefix(q + 1);
-  while (!rest.empty()) {
-    auto amp = rest.find('&');
-    std::string_view pair = rest.substr(0, amp);
-    rest = amp == std::string_view::npos ? std::string_view() : rest.substr(amp + 1);
-    if (pair.empty()) continue;
-    auto eq = pair.find('=');
-    std::string key(pair.substr(0, eq));
-    std::string_view raw = eq == std::string_view::npos ? std::string_view() : pair.substr(eq + 1);
-    params[key] = qvad::percentDecode(raw).value_or(std::string(raw));
-  }
-  return params;
-}
-
 // Percent escapes decoded where they are well-formed, the rest kept: how a client might
 // have spelled a secret, for the redaction check only.
 std::string looselyDecoded(std::string_view s) {
@@ -326,7 +305,7 @@ class Sandbox {
   }
 
   void handleAPI(const httplib::Request& req, httplib::Response& res) {
-    const auto params = queryParams(req.target);
+    const auto params = sandbox::queryParams(req.target);
     sandbox::Verdict verdict = verifier_.verify(params, nowMs());
     json reply = {{"code", verdict.code}, {"msg", verdict.code == 0 ? "" : verdict.msg}};
     if (verdict.code == 0 && req.path == "/api/ig/sdk/query") {

@@ -9,6 +9,27 @@
 
 namespace sandbox {
 
+// Query values arrive percent-encoded and keys raw, as the library writes them; a
+// later pair of the same name wins. A value that does not decode is kept as sent.
+std::map<std::string, std::string> queryParams(std::string_view target) {
+  std::map<std::string, std::string> params;
+  auto q = target.find('?');
+  if (q == std::string_view::npos) return params;
+  std::string_view rest(target);
+  rest.remove_prefix(q + 1);
+  while (!rest.empty()) {
+    auto amp = rest.find('&');
+    std::string_view pair = rest.substr(0, amp);
+    rest = amp == std::string_view::npos ? std::string_view() : rest.substr(amp + 1);
+    if (pair.empty()) continue;
+    auto eq = pair.find('=');
+    std::string key(pair.substr(0, eq));
+    std::string_view raw = eq == std::string_view::npos ? std::string_view() : pair.substr(eq + 1);
+    params[key] = qvad::percentDecode(raw).value_or(std::string(raw));
+  }
+  return params;
+}
+
 Verdict RequestVerifier::verify(const std::map<std::string, std::string>& params, std::int64_t nowMs) {
   for (const char* name : {"signature", "nonce", "timestamp", "deviceId"}) {
     if (!params.count(name)) return {kMissingParameter, std::string("missing parameter ") + name};

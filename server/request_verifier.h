@@ -6,6 +6,7 @@
 #include <map>
 #include <mutex>
 #include <string>
+#include <string_view>
 
 namespace sandbox {
 
@@ -19,6 +20,11 @@ enum VerdictCode : int {
   kReplayed = 4005,
   kNoAd = 4040,
 };
+
+/// The parameters of a request target ("/path?k=v&..."): query values arrive
+/// percent-encoded and keys raw, as the library writes them; a later pair of the same
+/// name wins. A value that does not decode is kept as sent.
+std::map<std::string, std::string> queryParams(std::string_view target);
 
 struct Verdict {
   int code = kOk;

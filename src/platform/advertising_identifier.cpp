@@ -70,21 +70,10 @@ std::optional<std::string> AdvertisingIdentifier::loadLocked() {
     reason = "the data directory path is not a directory";
   } else if (read.error != 0) {
     reason = std::generic_category().message(read.error);
-  } else {
-    auto j = nlohmann::json::parse(*read.content, nullptr, false);
-    auto id = j.is_object() ? j.find("identifier") : j.end();
-    auto limit = j.is_object() ? j.find("limitTracking") : j.end();
-    if (!j.is_object()) {
-      reason = "not a JSON object";
-    } else if (id == j.end() || !id->is_string() || !isUpperUUID(id->get<std::string>())) {
-      reason = "no valid \"identifier\"";
-    } else if (limit == j.end() || !limit->is_boolean()) {
-      reason = "no valid \"limitTracking\"";
-    } else {
-      uuid_ = id->get<std::string>();
-      limited_ = limit->get<bool>();
-      return std::nullopt;
-    }
+  } else if (auto stored = readFileText(*read.content, reason)) {
+    uuid_ = std::move(stored->uuid);
+    limited_ = stored->limited;
+    return std::nullopt;
   }
   // It may hold the user's opt-out: honour it as limited, and never write over it.
   unusable_ = true;
@@ -92,6 +81,28 @@ std::optional<std::string> AdvertisingIdentifier::loadLocked() {
   uuid_ = kNoIdentifier;
   return "advertising identifier: cannot use " + path_ + " (" + reason +
          "); tracking stays limited and the file is left as it is";
+}
+
+std::optional<AdvertisingIdentifier::Stored> AdvertisingIdentifier::readFileText(std::string_view text,
+                                                                                 std::string& reason) {
+  auto j = nlohmann::json::parse(text, nullptr, false);
+  auto id = j.is_object() ? j.find("identifier") : j.end();
+  auto limit = j.is_object() ? j.find("limitTracking") : j.end();
+  if (!j.is_object()) {
+    reason = "not a JSON object";
+  } else if (id == j.end() || !id->is_string() || !isUpperUUID(id->get<std::string>())) {
+    reason = "no valid \"identifier\"";
+  } else if (limit == j.end() || !limit->is_boolean()) {
+    reason = "no valid \"limitTracking\"";
+  } else {
+    return Stored{id->get<std::string>(), limit->get<bool>()};
+  }
+  return std::nullopt;
+}
+
+std::string AdvertisingIdentifier::fileText(const std::string& uuid, bool limited) {
+  nlohmann::json j = {{"identifier", uuid}, {"limitTracking", limited}};
+  return j.dump(2) + "\n";
 }
 
 template <class F>
@@ -112,10 +123,7 @@ auto AdvertisingIdentifier::withLoaded(F&& f) {
   }
 }
 
-std::string AdvertisingIdentifier::fileTextLocked() const {
-  nlohmann::json j = {{"identifier", uuid_}, {"limitTracking", limited_}};
-  return j.dump(2) + "\n";
-}
+std::string AdvertisingIdentifier::fileTextLocked() const { return fileText(uuid_, limited_); }
 
 void AdvertisingIdentifier::saveLocked() {
   writeFileAtomically(path_, fileTextLocked());  // a failed write keeps the identifier for this process

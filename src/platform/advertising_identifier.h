@@ -13,6 +13,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace qvad {
 
@@ -49,6 +50,16 @@ class AdvertisingIdentifier {
 
   /// Largest identifier file read; a larger one counts as unusable.
   static constexpr std::size_t kMaxFileBytes = 64 * 1024;
+
+  /// What an identifier file's text holds.
+  struct Stored {
+    std::string uuid;
+    bool limited = false;
+  };
+  /// The identifier and choice of a file's text, or nothing with `reason` set.
+  static std::optional<Stored> readFileText(std::string_view text, std::string& reason);
+  /// The file's text for an identifier and choice, as it is written.
+  static std::string fileText(const std::string& uuid, bool limited);
 
  private:
   /// Reads the file on first use; a line for the console when it cannot be used.

@@ -77,12 +77,10 @@ Defaults::Defaults(std::string path) : path_(std::move(path)) {
   if (read.error == ENOENT) return;  // nothing stored yet
   std::string reason;
   if (read.content) {
-    auto parsed = nlohmann::json::parse(*read.content, nullptr, /*allow_exceptions=*/false);
-    if (parsed.is_object()) {
-      values_ = std::move(parsed);
+    if (auto parsed = readStoredText(*read.content, reason)) {
+      values_ = std::move(*parsed);
       return;
     }
-    reason = "not a JSON object";
   } else {
     reason = std::strerror(read.error);
   }
@@ -124,10 +122,34 @@ void Defaults::registerDefaults(const nlohmann::json& values) {
 
 bool Defaults::saveLocked() const {
   if (!writable_) return false;
+  return writeFileAtomically(path_, storedText(values_));
+}
+
+std::string Defaults::storedText(const nlohmann::json& values) {
   // Replace invalid UTF-8 rather than throw: a stored value must never lose the others.
-  std::string text = values_.dump(2, ' ', false, nlohmann::json::error_handler_t::replace);
+  std::string text = values.dump(2, ' ', false, nlohmann::json::error_handler_t::replace);
   text.push_back('\n');
-  return writeFileAtomically(path_, text);
+  return text;
+}
+
+std::optional<nlohmann::json> Defaults::readStoredText(std::string_view text, std::string& reason) {
+  // The parser keeps its own stack, but the writer and comparisons recurse: a file of
+  // a few kilobytes of brackets would overflow the stack on the next change.
+  bool tooDeep = false;
+  auto depthCheck = [&tooDeep](int depth, nlohmann::json::parse_event_t, nlohmann::json&) {
+    if (depth > kMaxDepth) tooDeep = true;
+    return !tooDeep;
+  };
+  auto parsed = nlohmann::json::parse(text, depthCheck, /*allow_exceptions=*/false);
+  if (tooDeep) {
+    reason = "nested deeper than " + std::to_string(kMaxDepth);
+    return std::nullopt;
+  }
+  if (!parsed.is_object()) {
+    reason = "not a JSON object";
+    return std::nullopt;
+  }
+  return parsed;
 }
 
 }  // namespace qvad

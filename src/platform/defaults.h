@@ -7,6 +7,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include <nlohmann/json.hpp>
 
@@ -39,6 +40,13 @@ class Defaults {
   /// "AppleLanguages" as the locale environment gives it: LANGUAGE, else LC_ALL,
   /// LC_MESSAGES, LANG; "en_US.UTF-8" becomes "en-US"; C and POSIX give no language.
   static nlohmann::json preferredLanguagesFromEnvironment();
+
+  /// The values a defaults file's text holds, or nothing with `reason` set: it is not a
+  /// JSON object, or nests deeper than kMaxDepth (the writer would recurse that deep).
+  static std::optional<nlohmann::json> readStoredText(std::string_view text, std::string& reason);
+  /// The file's text for `values`, as it is written.
+  static std::string storedText(const nlohmann::json& values);
+  static constexpr int kMaxDepth = 64;
 
  private:
   bool saveLocked() const;

@@ -203,7 +203,7 @@ std::optional<std::string> WKJSBridge::messageReplyScript(const std::string& act
 
 std::optional<std::string> WKJSBridge::transcodingJavaScriptMessage(const std::optional<std::string>& text) {
   if (!text) return std::nullopt;
-  static const std::array<std::pair<std::string_view, std::string_view>, 8> kEscapes{{
+  static const std::array<std::pair<std::string_view, std::string_view>, 9> kEscapes{{
       {"\\", "\\\\"},
       {"\"", "\\\""},
       {"'", "\\'"},
@@ -212,6 +212,9 @@ std::optional<std::string> WKJSBridge::transcodingJavaScriptMessage(const std::o
       {"\f", "\\f"},
       {"\u2028", "\\u2028"},
       {"\u2029", "\\u2029"},
+      // A reply script may end up inside a page's <script> element, which "</script"
+      // would close; "\/" reads as "/" in the string.
+      {"</", "<\\/"},
   }};
   std::string out = *text;
   for (const auto& [from, to] : kEscapes) replaceAll(out, from, to);

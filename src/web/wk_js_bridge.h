@@ -122,7 +122,7 @@ class WKJSBridge final : public NavigationDelegate,
   /// is not a dotted script name.
   static std::optional<std::string> messageReplyScript(const std::string& actionID, const nlohmann::json& params);
   /// Escapes JSON text for a single-quoted script string: backslash, double quote,
-  /// apostrophe, LF, CR, FF, U+2028, U+2029, in this order.
+  /// apostrophe, LF, CR, FF, U+2028, U+2029, in this order, then "</" as "<\/".
   static std::optional<std::string> transcodingJavaScriptMessage(const std::optional<std::string>& text);
 
   // Actions of the built-in handler.

@@ -28,6 +28,12 @@ TEST(FuzzCorpus, ReplyBodiesReplay) { replay("reply_body", fuzz::replyBody); }
 TEST(FuzzCorpus, PageURLsReplay) { replay("page_url", fuzz::pageURL); }
 TEST(FuzzCorpus, PageMessagesReplay) { replay("page_message", fuzz::pageMessage); }
 TEST(FuzzCorpus, GifFilesReplay) { replay("gif", fuzz::gifDecode); }
+TEST(FuzzCorpus, PageOptionsReplay) { replay("page_options", fuzz::pageOptions); }
+TEST(FuzzCorpus, NavigationsReplay) { replay("navigation", fuzz::navigation); }
+TEST(FuzzCorpus, ReplyScriptsReplay) { replay("reply_script", fuzz::replyScript); }
+TEST(FuzzCorpus, DefaultsFilesReplay) { replay("defaults_file", fuzz::defaultsFile); }
+TEST(FuzzCorpus, IdentifierFilesReplay) { replay("identifier_file", fuzz::identifierFile); }
+TEST(FuzzCorpus, RequestTargetsReplay) { replay("request_verifier", fuzz::requestVerifier); }
 
 }  // namespace
 }  // namespace qvad

@@ -156,7 +156,7 @@ TEST(BridgeReply, EnvelopeScriptsByteForByte) {
   EXPECT_EQ(WKJSBridge::replyEnvelopeScript("f", 0, std::string("\xff"), json::object()), std::nullopt);
 }
 
-TEST(BridgeReply, TranscodingEscapesEightCharactersInOrder) {
+TEST(BridgeReply, TranscodingEscapesEightCharactersInOrderThenScriptEnds) {
   EXPECT_EQ(WKJSBridge::transcodingJavaScriptMessage(std::nullopt), std::nullopt);
   EXPECT_EQ(WKJSBridge::transcodingJavaScriptMessage("a'b\"c\\d\ne"), R"(a\'b\"c\\d\ne)");
   EXPECT_EQ(WKJSBridge::transcodingJavaScriptMessage("\r\f\u2028\u2029"), R"(\r\f\u2028\u2029)");
@@ -165,6 +165,9 @@ TEST(BridgeReply, TranscodingEscapesEightCharactersInOrder) {
   EXPECT_EQ(WKJSBridge::messageReplyScript("f", {{"s", "x\ny"}}), R"(f('{\"s\":\"x\\ny\"}'))");
   EXPECT_EQ(WKJSBridge::messageReplyScript("f", {{"s", "\u2028"}}), "f('{\\\"s\\\":\\\"\\u2028\\\"}')");
   EXPECT_EQ(WKJSBridge::messageReplyScript("f", {{"n", INFINITY}}), std::nullopt);
+  // A reply script never closes the <script> element it may be placed in.
+  EXPECT_EQ(WKJSBridge::transcodingJavaScriptMessage("</script></"), R"(<\/script><\/)");
+  EXPECT_EQ(WKJSBridge::messageReplyScript("f", {{"s", "<</b>"}}), R"(f('{\"s\":\"<<\/b>\"}'))");
 }
 
 TEST_F(BridgeWireTest, RepliesNeedACallbackAndALiveWebView) {

@@ -175,6 +175,18 @@ TEST(Defaults, PersistsAtomicallyAndSurvivesACorruptFile) {
   EXPECT_NE(corrupt.takeLoadWarning().value_or("").find("moved to " + path + ".damaged"), std::string::npos);
   EXPECT_FALSE(corrupt.takeLoadWarning());
 
+  // So is one nested past the limit: writing it back would recurse as deep.
+  ASSERT_EQ(std::remove((path + ".damaged").c_str()), 0);
+  const int depth = Defaults::kMaxDepth + 1;
+  dir.write("sub/defaults.json", "{\"k\":" + std::string(depth, '[') + std::string(depth, ']') + "}");
+  Defaults deep(path);
+  EXPECT_FALSE(deep.object("k").has_value());
+  EXPECT_NE(deep.takeLoadWarning().value_or("").find("nested deeper than"), std::string::npos);
+  EXPECT_TRUE(deep.set("k", 1));
+  const std::string shallow = "{\"k\":" + std::string(depth - 1, '[') + std::string(depth - 1, ']') + "}";
+  std::string reason;
+  EXPECT_TRUE(Defaults::readStoredText(shallow, reason).has_value()) << reason;
+
   // One that cannot be moved either (a directory in the way of the aside name) is left
   // alone: changes stay in memory.
   dir.write("sub/defaults.json", "[1, 2]");
