@@ -23,6 +23,7 @@
 #include "platform/service_slot.h"
 #include "platform/web_view.h"
 #include "web/wk_js_bridge.h"
+#include "support/engine_display.h"
 
 namespace {
 
@@ -176,16 +177,7 @@ int main(int argc, char** argv) {
   namespace fs = std::filesystem;
   std::string dir = (fs::temp_directory_path() / "qvad-bridge-bench-XXXXXX").string();
   if (!mkdtemp(dir.data())) return 2;
-  // The engine's caches and data stay in a directory of the run's own.
-  setenv("XDG_CACHE_HOME", (dir + "/cache").c_str(), 1);
-  setenv("XDG_DATA_HOME", (dir + "/data").c_str(), 1);
-  setenv("XDG_CONFIG_HOME", (dir + "/config").c_str(), 1);
-  setenv("WEBKIT_DISABLE_COMPOSITING_MODE", "1", 0);
-  setenv("NO_AT_BRIDGE", "1", 0);
-  if (!gtk_init_check(&argc, &argv)) {
-    std::fprintf(stderr, "bridge_bench needs a display: run it through tests/webkit/with_display.sh\n");
-    return 2;
-  }
+  if (!qvad::testing::openEngineDisplay(&argc, &argv, dir, "bridge_bench and its peer")) return 2;
   qvad::MainQueue::slot().install(std::make_shared<qvad::GlibMainQueue>());
   GtkWidget* window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
   gtk_window_set_default_size(GTK_WINDOW(window), 620, 320);

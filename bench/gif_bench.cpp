@@ -49,18 +49,10 @@ const std::string& large() {
 
 volatile std::uintptr_t sink;
 
-int readMem(GifFileType* gif, GifByteType* out, int n) {
-  auto* in = static_cast<qvad::GifMemoryInput*>(gif->UserData);
-  std::size_t k = std::min<std::size_t>(std::size_t(n), in->size - in->pos);
-  std::memcpy(out, in->data + in->pos, k);
-  in->pos += k;
-  return int(k);
-}
-
 bool giflibSlurp(const std::string& g) {
   qvad::GifMemoryInput in{reinterpret_cast<const unsigned char*>(g.data()), g.size(), 0};
   int err = 0;
-  GifFileType* gif = DGifOpen(&in, readMem, &err);
+  GifFileType* gif = DGifOpen(&in, qvad::readGifMemoryInput, &err);
   const bool ok = gif && DGifSlurp(gif) == GIF_OK;
   sink = reinterpret_cast<std::uintptr_t>(gif);
   if (gif) DGifCloseFile(gif, &err);

@@ -187,14 +187,6 @@ double showAdOnce(const std::shared_ptr<qvad::ViewController>& host) {
   return ms;
 }
 
-int readMem(GifFileType* gif, GifByteType* out, int n) {
-  auto* in = static_cast<qvad::GifMemoryInput*>(gif->UserData);
-  std::size_t k = std::min<std::size_t>(std::size_t(n), in->size - in->pos);
-  std::memcpy(out, in->data + in->pos, k);
-  in->pos += k;
-  return int(k);
-}
-
 // The same exchange with plain libcurl on one kept handle (ours keeps its connections
 // too): the signed query as a POST, its JSON, the GIF fetched or read from the file the
 // cold run wrote, and giflib's decode of it.
@@ -231,7 +223,7 @@ class PlainShowAd {
     }
     qvad::GifMemoryInput in{reinterpret_cast<const unsigned char*>(gif.data()), gif.size(), 0};
     int err = 0;
-    GifFileType* g = DGifOpen(&in, readMem, &err);
+    GifFileType* g = DGifOpen(&in, qvad::readGifMemoryInput, &err);
     const bool ok = g && DGifSlurp(g) == GIF_OK;
     if (g) DGifCloseFile(g, &err);
     const double ms = msSince(t);

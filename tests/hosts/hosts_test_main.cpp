@@ -11,21 +11,14 @@
 
 #include "host_fixture.h"
 #include "qvad/configuration.h"
+#include "support/engine_display.h"
 
 int main(int argc, char** argv) {
   testing::InitGoogleTest(&argc, argv);
   namespace fs = std::filesystem;
   std::string dir = (fs::temp_directory_path() / "qvad-hosts-XXXXXX").string();
   if (!mkdtemp(dir.data())) return 2;
-  setenv("XDG_CACHE_HOME", (dir + "/cache").c_str(), 1);
-  setenv("XDG_DATA_HOME", (dir + "/data").c_str(), 1);
-  setenv("XDG_CONFIG_HOME", (dir + "/config").c_str(), 1);
-  setenv("WEBKIT_DISABLE_COMPOSITING_MODE", "1", 0);
-  setenv("NO_AT_BRIDGE", "1", 0);
-  if (!gtk_init_check(&argc, &argv)) {
-    std::fprintf(stderr, "the host tests need a display: run them through tests/webkit/with_display.sh\n");
-    return 2;
-  }
+  if (!qvad::testing::openEngineDisplay(&argc, &argv, dir, "the host tests")) return 2;
   // A window manager started beside the display takes a moment to claim it.
   if (getenv("QVAD_TEST_WM")) {
     for (int i = 0; i < 100 && !qvad::hosts::windowManagerRuns(); ++i) g_usleep(50000);

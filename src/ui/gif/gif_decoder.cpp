@@ -6,9 +6,8 @@
 #include <cstring>
 
 namespace qvad {
-namespace {
 
-int readMemory(GifFileType* gif, GifByteType* out, int wanted) {
+int readGifMemoryInput(GifFileType* gif, unsigned char* out, int wanted) {
   auto* r = static_cast<GifMemoryInput*>(gif->UserData);
   if (wanted <= 0) return 0;
   std::size_t n = std::min<std::size_t>(static_cast<std::size_t>(wanted), r->size - r->pos);
@@ -16,6 +15,8 @@ int readMemory(GifFileType* gif, GifByteType* out, int wanted) {
   r->pos += n;
   return static_cast<int>(n);
 }
+
+namespace {
 
 std::string giflibError(int code) {
   const char* text = GifErrorString(code);
@@ -86,7 +87,7 @@ std::optional<GifInfo> scanGif(std::string_view bytes, std::string* error, const
   if (bytes.size() > limits.maxFileBytes) return failWith("file larger than the limit");
   GifMemoryInput reader{reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), 0};
   int err = 0;
-  GifHandle gif(DGifOpen(&reader, readMemory, &err));
+  GifHandle gif(DGifOpen(&reader, readGifMemoryInput, &err));
   if (!gif) return failWith("not a GIF: " + giflibError(err));
 
   GifInfo info;
@@ -166,7 +167,7 @@ bool GifCompositor::open() {
   close();
   reader_ = {reinterpret_cast<const unsigned char*>(bytes_->data()), bytes_->size(), 0};
   int err = 0;
-  gif_ = DGifOpen(&reader_, readMemory, &err);
+  gif_ = DGifOpen(&reader_, readGifMemoryInput, &err);
   if (!gif_) return fail("not a GIF: " + giflibError(err));
   return true;
 }

@@ -33,6 +33,9 @@ struct GifMemoryInput {
   std::size_t pos = 0;
 };
 
+/// giflib's input function over a GifMemoryInput (the `UserData` of DGifOpen).
+int readGifMemoryInput(GifFileType* gif, unsigned char* out, int wanted);
+
 /// The widest and tallest image a drawing surface holds (cairo's image surfaces stop at
 /// 32,767 pixels a side): a canvas past it decodes but could never be drawn.
 inline constexpr int kMaxDrawableGifSide = 32767;
