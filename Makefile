@@ -37,7 +37,7 @@ test-asan: deps
 test-tsan: deps
 	cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQVAD_WERROR=ON -DQVAD_SANITIZE=thread -DQVAD_BUILD_BENCH=OFF $(CMAKE_FLAGS)
 	cmake --build build-tsan -j $(JOBS)
-	TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+	TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=$(CURDIR)/tests/tsan.supp \
 	  ctest --test-dir build-tsan --output-on-failure -j $(JOBS) -LE webkit
 
 # The demo runs on the desktop backend (GTK window, real web engine), in a build of its own.
