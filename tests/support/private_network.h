@@ -3,6 +3,8 @@
 // can leave the machine, and the inner run does what would be unsafe or flaky outside.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <string>
 #include <vector>
 
@@ -20,6 +22,13 @@ bool privateNetworkAvailable();
 /// Runs this test binary inside a new network namespace with `--gtest_filter=filter` and
 /// kPrivateNetworkEnv set; the exit code, or -1 when it could not run or was killed.
 int runSelfInPrivateNetwork(const std::string& filter);
+/// The outer half of a test whose inner half, `filter`, runs in a network of its own:
+/// skipped in the inner run itself and where no namespace can be made.
+inline void expectPassesInPrivateNetwork(const std::string& filter) {
+  if (insidePrivateNetwork()) GTEST_SKIP() << "the inner run";
+  if (!privateNetworkAvailable()) GTEST_SKIP() << "cannot make a network namespace here (unshare -n)";
+  EXPECT_EQ(runSelfInPrivateNetwork(filter), 0);
+}
 /// The same for a mount namespace of its own (`unshare -m`, mounts private): the inner
 /// run may mount, say, a read-only file system, which even root cannot write.
 inline constexpr const char* kPrivateMountsEnv = "QVAD_PRIVATE_MOUNTNS";
