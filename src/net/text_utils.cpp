@@ -14,17 +14,21 @@
 namespace qvad {
 namespace {
 
-std::string digestHex(const EVP_MD* md, std::string_view text) {
+// Digests only fail on allocation failure; `n` is 0 then.
+unsigned digestInto(const EVP_MD* md, std::string_view text, unsigned char (&out)[EVP_MAX_MD_SIZE]) {
   // One context per thread, reset for each digest: the one-shot call allocates and
   // frees a context every time, a third of the cost of signing a query.
   thread_local std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> ctx(EVP_MD_CTX_new(), EVP_MD_CTX_free);
-  unsigned char out[EVP_MAX_MD_SIZE];
   unsigned int n = 0;
-  // Digests only fail on allocation failure; answer an empty text then.
   if (!ctx || EVP_DigestInit_ex2(ctx.get(), md, nullptr) != 1 ||
       EVP_DigestUpdate(ctx.get(), text.data(), text.size()) != 1 || EVP_DigestFinal_ex(ctx.get(), out, &n) != 1)
-    return {};
-  return hexLower(out, n);
+    return 0;
+  return n;
+}
+
+std::string digestHex(const EVP_MD* md, std::string_view text) {
+  unsigned char out[EVP_MAX_MD_SIZE];
+  return hexLower(out, digestInto(md, text, out));  // an empty text when it failed
 }
 
 int hexValue(char c) {
@@ -74,9 +78,22 @@ static const EVP_MD* fetchedDigest(const char* name, const EVP_MD* fallback) {
   return md ? md : fallback;
 }
 
-std::string sha1(std::string_view text) {
+static const EVP_MD* sha1Digest() {
   static const EVP_MD* const md = fetchedDigest("SHA1", EVP_sha1());
-  return digestHex(md, text);
+  return md;
+}
+
+std::string sha1(std::string_view text) { return digestHex(sha1Digest(), text); }
+
+std::size_t sha1Digits(std::string_view text, char (&out)[40]) {
+  static constexpr char kDigits[] = "0123456789abcdef";
+  unsigned char bytes[EVP_MAX_MD_SIZE];
+  const unsigned n = digestInto(sha1Digest(), text, bytes);
+  for (unsigned i = 0; i < n && i < 20; ++i) {
+    out[2 * i] = kDigits[bytes[i] >> 4];
+    out[2 * i + 1] = kDigits[bytes[i] & 0xF];
+  }
+  return n == 20 ? 40 : 0;
 }
 
 std::string qv_md5(std::string_view text) {

@@ -13,6 +13,8 @@ namespace qvad {
 
 /// SHA-1 of the UTF-8 bytes, as 40 lower-case hex digits.
 std::string sha1(std::string_view text);
+/// The same digits written into `out` without allocating; 40, or 0 when hashing failed.
+std::size_t sha1Digits(std::string_view text, char (&out)[40]);
 /// MD5 of the UTF-8 bytes, as 32 lower-case hex digits.
 std::string qv_md5(std::string_view text);
 /// The documents directory joined with the last path component of `text`.

@@ -1,5 +1,9 @@
 #include "net/utils.h"
 
+#include <algorithm>
+#include <array>
+#include <vector>
+
 #include "device/map_location_manager.h"
 #include "device/qv_network_reachability_manager.h"
 #include "net/text_utils.h"
@@ -82,36 +86,48 @@ std::string Utils::latitudeText() { return coordinateText(MapLocationManager::sh
 
 std::string Utils::systemVersionText() { return "ios_" + Device::systemVersion(); }
 
-ParameterMap Utils::getDefaultParams(const std::string& nonce, std::int64_t timestamp) {
-  ParameterMap map;
-  if (auto key = managerInternal::appKey()) map.emplace("appKey", std::move(*key));
-  map.emplace("deviceId", getMyIDFA());
-  map.emplace("nonce", nonce);
-  map.emplace("timestamp", std::to_string(timestamp));
-  return map;
-}
+namespace {
 
-bool Utils::appendPercentEncoded(std::string& out, std::string_view value) {
-  if (!isValidUTF8(value)) return false;
-  appendEncoded(out, value);
-  return true;
-}
+using TextPair = std::pair<std::string_view, std::string_view>;
 
-std::string Utils::signingText(const ParameterMap& params, const std::optional<std::string>& secret) {
-  static const std::string kSecretKey = "appSecret";
+// What every signed URL carries besides the caller's parameters, in key order.
+struct DefaultValues {
+  std::optional<std::string> appKey = managerInternal::appKey();
+  std::string deviceId = Utils::getMyIDFA();
+  std::string nonce;
+  std::string timestamp;
+
+  DefaultValues(std::string n, std::int64_t ts) : nonce(std::move(n)), timestamp(std::to_string(ts)) {}
+
+  std::size_t pairs(std::array<TextPair, 4>& out) const {
+    std::size_t n = 0;
+    if (appKey) out[n++] = {"appKey", *appKey};
+    out[n++] = {"deviceId", deviceId};
+    out[n++] = {"nonce", nonce};
+    out[n++] = {"timestamp", timestamp};
+    return n;
+  }
+};
+
+constexpr std::string_view kSecretKey = "appSecret";
+
+// The signed text of key-sorted pairs. Keys sort by their bytes, which for UTF-8 is
+// code-point order, and "appSecret" is slotted in where it belongs.
+template <class Pairs>
+std::string signingTextOf(const Pairs& pairs, const std::optional<std::string>& secret) {
+  std::size_t size = secret ? kSecretKey.size() + secret->size() + 2 : 0;
+  for (const auto& [key, value] : pairs) size += key.size() + value.size() + 2;
   std::string text;
-  text.reserve(256);
-  bool secretWritten = !secret.has_value();
-  auto append = [&text](const std::string& key, const std::string& value) {
+  text.reserve(size);
+  auto append = [&text](std::string_view key, std::string_view value) {
     text += key;
     text += '=';
     text += value;
     text += ',';
   };
-  // The map is ordered by key bytes, which for UTF-8 is code-point order: the pairs
-  // come out sorted, and "appSecret" is slotted in where it belongs.
-  for (const auto& [key, value] : params) {
-    if (!secretWritten && key >= kSecretKey) {
+  bool secretWritten = !secret.has_value();
+  for (const auto& [key, value] : pairs) {
+    if (!secretWritten && std::string_view(key) >= kSecretKey) {
       append(kSecretKey, *secret);
       secretWritten = true;
     }
@@ -123,6 +139,26 @@ std::string Utils::signingText(const ParameterMap& params, const std::optional<s
   return text;
 }
 
+}  // namespace
+
+ParameterMap Utils::getDefaultParams(const std::string& nonce, std::int64_t timestamp) {
+  const DefaultValues values(nonce, timestamp);
+  std::array<TextPair, 4> pairs;
+  ParameterMap map;
+  for (std::size_t i = 0, n = values.pairs(pairs); i < n; ++i) map.emplace(pairs[i].first, pairs[i].second);
+  return map;
+}
+
+bool Utils::appendPercentEncoded(std::string& out, std::string_view value) {
+  if (!isValidUTF8(value)) return false;
+  appendEncoded(out, value);
+  return true;
+}
+
+std::string Utils::signingText(const ParameterMap& params, const std::optional<std::string>& secret) {
+  return signingTextOf(params, secret);
+}
+
 std::string Utils::getSignture(const ParameterMap& params, SigningTrace* trace) {
   std::string text = signingText(params, managerInternal::appSecret());
   std::string signature = sha1(text);
@@ -131,22 +167,55 @@ std::string Utils::getSignture(const ParameterMap& params, SigningTrace* trace) 
 }
 
 std::string Utils::getURL(const std::string& url, const ParameterMap& params, SigningTrace* trace) {
-  const std::int64_t ts = timestamp();
-  const std::string n = nonce();
-  ParameterMap map = getDefaultParams(n, ts);
+  const DefaultValues defaults(nonce(), timestamp());
   // Whatever bytes a caller passed, the signed text and the URL carry the same text.
-  for (const auto& [key, value] : params) {
-    map.insert_or_assign(isValidUTF8(key) ? key : makeValidUTF8(key), isValidUTF8(value) ? value : makeValidUTF8(value));
+  // Text that is already UTF-8 (all of it, in practice) is used where it lies.
+  ParameterMap repaired;
+  const ParameterMap* callers = &params;
+  if (!std::all_of(params.begin(), params.end(),
+                   [](const auto& p) { return isValidUTF8(p.first) && isValidUTF8(p.second); })) {
+    for (const auto& [key, value] : params)
+      repaired.insert_or_assign(isValidUTF8(key) ? key : makeValidUTF8(key), isValidUTF8(value) ? value : makeValidUTF8(value));
+    callers = &repaired;
   }
 
-  std::string signature = getSignture(map, trace);
-  map.insert_or_assign("signature", std::move(signature));
+  // The defaults and the caller's pairs merged in key order; the caller's win.
+  std::array<TextPair, 4> fixed;
+  const std::size_t fixedCount = defaults.pairs(fixed);
+  std::vector<TextPair> pairs;
+  pairs.reserve(fixedCount + callers->size() + 1);
+  std::size_t i = 0;
+  for (auto it = callers->begin(); i < fixedCount || it != callers->end();) {
+    if (it == callers->end() || (i < fixedCount && fixed[i].first < std::string_view(it->first))) {
+      pairs.push_back(fixed[i++]);
+      continue;
+    }
+    if (i < fixedCount && fixed[i].first == it->first) ++i;
+    pairs.emplace_back(it->first, it->second);
+    ++it;
+  }
 
+  std::string text = signingTextOf(pairs, managerInternal::appSecret());
+  char digits[40];
+  const std::string_view signature(digits, sha1Digits(text, digits));
+  if (trace) *trace = {std::move(text), std::string(signature)};
+
+  // The signature takes its place in key order, over any the caller passed.
+  constexpr std::string_view kSignatureKey = "signature";
+  auto at = std::lower_bound(pairs.begin(), pairs.end(), kSignatureKey,
+                             [](const TextPair& p, std::string_view key) { return p.first < key; });
+  if (at != pairs.end() && at->first == kSignatureKey)
+    at->second = signature;
+  else
+    pairs.insert(at, {kSignatureKey, signature});
+
+  std::size_t size = url.size() + 1;
+  for (const auto& [key, value] : pairs) size += key.size() + 3 * value.size() + 2;
   std::string out;
-  out.reserve(url.size() + 64 * map.size());
+  out.reserve(size);
   out += url;
   out += '?';
-  for (const auto& [key, value] : map) {
+  for (const auto& [key, value] : pairs) {
     out += key;
     out += '=';
     appendEncoded(out, value);  // always UTF-8 by now
