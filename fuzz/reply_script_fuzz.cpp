@@ -59,12 +59,12 @@ bool startsWithLineTerminator(std::string_view s, std::size_t at) {
 // Bytes that need no escape come back as they are.
 std::optional<std::string> decodeSingleQuoted(std::string_view body) {
   std::string out;
-  std::optional<std::uint32_t> highSurrogate;
+  std::uint32_t highSurrogate = 0;  // the unit waiting for its pair; 0 when none is
   auto pushUnit = [&](std::uint32_t unit) {
     if (highSurrogate) {
       if (unit < 0xDC00 || unit > 0xDFFF) return false;
-      appendUTF8(out, 0x10000 + ((*highSurrogate - 0xD800) << 10) + (unit - 0xDC00));
-      highSurrogate.reset();
+      appendUTF8(out, 0x10000 + ((highSurrogate - 0xD800) << 10) + (unit - 0xDC00));
+      highSurrogate = 0;
       return true;
     }
     if (unit >= 0xD800 && unit <= 0xDBFF) {
