@@ -110,20 +110,12 @@ TEST_F(GtkHostTest, RewardVideoCoversTheWindowFollowsItsSizeAndClosesFromTheBack
   EXPECT_TRUE(runUntil([&] { return evaluate(*container->webView, "String(window.innerWidth)") == std::to_string(hostWidth()); }, 5))
       << "the page's own width stayed " << evaluate(*container->webView, "String(window.innerWidth)");
 
-  if (windowManagerRuns()) {
-    evaluate(*container->webView,
-             "native.on('background', function () { window.__bg = (window.__bg || 0) + 1; });"
-             "native.on('foreground', function () { window.__fg = (window.__fg || 0) + 1; }); 'ok'");
-    gtk_window_iconify(app->window());
-    EXPECT_TRUE(runUntil([&] { return evaluate(*container->webView, "String(window.__bg || 0)") == "1"; }, 10))
-        << "minimised: the page heard no native.onbackground()";
-    gtk_window_deiconify(app->window());
-    gtk_window_present(app->window());
-    EXPECT_TRUE(runUntil([&] { return evaluate(*container->webView, "String(window.__fg || 0)") == "1"; }, 10))
-        << "restored: the page heard no native.onforeground()";
-  } else {
-    std::printf("no window manager on this display: minimising left out\n");
-  }
+  expectPageHearsMinimiseAndRestore(
+      *container->webView, [&] { gtk_window_iconify(app->window()); },
+      [&] {
+        gtk_window_deiconify(app->window());
+        gtk_window_present(app->window());
+      });
 
   personClickOn(*app->host(), *container->backBtn);
   ASSERT_TRUE(runUntil([&] { return app->rewardClosed && !covered(*app->host()); }, 10)) << app->lastEvent;

@@ -1,6 +1,7 @@
 #include "host_fixture.h"
 
 #include <chrono>
+#include <cstdio>
 #include <memory>
 #include <optional>
 
@@ -166,6 +167,27 @@ std::string evaluate(WebView& page, const std::string& script, const std::functi
   });
   runUntil([&] { return done; }, 10, step);
   return out;
+}
+
+void expectPageHearsMinimiseAndRestore(WebView& page, const std::function<void()>& iconify,
+                                       const std::function<void()>& restore, const std::function<void()>& step) {
+  if (!windowManagerRuns()) {
+    std::printf("no window manager on this display: minimising left out\n");
+    return;
+  }
+  evaluate(page,
+           "native.on('background', function () { window.__bg = (window.__bg || 0) + 1; });"
+           "native.on('foreground', function () { window.__fg = (window.__fg || 0) + 1; }); 'ok'",
+           step);
+  auto heard = [&](const char* count) {
+    return runUntil([&] { return evaluate(page, std::string("String(window.") + count + " || 0)", step) == "1"; }, 10,
+                    step);
+  };
+  iconify();
+  EXPECT_TRUE(heard("__bg")) << "minimised: the page heard no native.onbackground()";
+  restore();
+  EXPECT_TRUE(heard("__fg")) << "restored: the page heard no native.onforeground()";
+  runFor(0.5, step);
 }
 
 }  // namespace qvad::hosts

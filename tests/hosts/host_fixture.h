@@ -60,4 +60,10 @@ bool writeWindowPng(GtkWidget* toplevel, const std::string& path);
 /// Runs `script` in the page and waits for its result (a string; "" on failure).
 std::string evaluate(WebView& page, const std::string& script, const std::function<void()>& step = {});
 
+/// Minimises the host's window with `iconify`, brings it back with `restore`, and checks
+/// that the page heard native.onbackground() and then native.onforeground(). Left out,
+/// with a line, where no window manager runs.
+void expectPageHearsMinimiseAndRestore(WebView& page, const std::function<void()>& iconify,
+                                       const std::function<void()>& restore, const std::function<void()>& step = {});
+
 }  // namespace qvad::hosts

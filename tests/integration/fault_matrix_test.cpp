@@ -37,10 +37,8 @@ namespace fs = std::filesystem;
 constexpr double kWait = 20;  // seconds of real time; a loaded CI machine is slow
 constexpr const char* kBadgePath = "/assets/badge.gif";
 
-struct StartOutcome {
-  int calls = 0;
-  std::optional<QvError> error;
-};
+using testing::StartOutcome;
+using testing::expectTransportError;
 
 struct BadgeOutcome {
   int shows = 0;
@@ -114,24 +112,10 @@ class FaultMatrix : public testing::SandboxSuite<FaultMatrix> {
     return done();
   }
 
-  // Starts and runs the main loop until the exchange has finished and what it posted ran.
+  // Starts and runs the main loop until the exchange has finished: some replies call nothing.
   StartOutcome start() {
-    auto out = std::make_shared<StartOutcome>();
     const int before = counting_->finished();
-    QvInterActiveAdManager::shared().start("demo-app", "demo-secret", [out](std::optional<QvError> e) {
-      ++out->calls;
-      out->error = std::move(e);
-    });
-    EXPECT_TRUE(queue().runUntil([&] { return counting_->finished() > before; }, kWait));
-    queue().runUntilIdle();
-    return *out;
-  }
-
-  static void expectTransportError(const StartOutcome& o, long code) {
-    ASSERT_EQ(o.calls, 1);
-    ASSERT_TRUE(o.error);
-    EXPECT_EQ(o.error->errorCode, code) << o.error->errorDescription.value_or("");
-    EXPECT_EQ(o.error->errorDescription->rfind("Optional(", 0), 0u) << *o.error->errorDescription;
+    return testing::startAndRun("demo-app", "demo-secret", [&] { return counting_->finished() > before; }, kWait);
   }
 
   // Starts, asks for the floating ad over the container and runs the main loop until the
@@ -399,17 +383,9 @@ TEST(FaultMatrixOutside, AnUnknownHostInAPrivateNetwork) {
   if (!testing::insidePrivateNetwork()) GTEST_SKIP() << "runs only inside its own network namespace";
   ASSERT_TRUE(testing::onlyLoopbackInterface()) << "not an isolated network";
   QvConfiguration::setApiBaseURL("https://ads.qvad.invalid");
-  auto out = std::make_shared<StartOutcome>();
-  QvInterActiveAdManager::shared().start("demo-app", "demo-secret", [out](std::optional<QvError> e) {
-    ++out->calls;
-    out->error = std::move(e);
-  });
-  EXPECT_TRUE(HeadlessMainQueue::current()->runUntil([&] { return out->calls > 0; }, kWait));
+  StartOutcome o = testing::startAndRun("demo-app", "demo-secret", {}, kWait);
   QvConfiguration::setApiBaseURL("");
-  ASSERT_EQ(out->calls, 1);
-  ASSERT_TRUE(out->error);
-  EXPECT_EQ(out->error->errorCode, URLError::cannotFindHost) << out->error->errorDescription.value_or("");
-  EXPECT_EQ(out->error->errorDescription->rfind("Optional(", 0), 0u);
+  expectTransportError(o, URLError::cannotFindHost);
 }
 
 TEST(FaultMatrixOutside, AnUnknownHostRunsInItsOwnNetworkNamespace) {

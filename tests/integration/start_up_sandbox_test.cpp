@@ -23,12 +23,7 @@ using nlohmann::json;
 using testing::CountingSession;
 using testing::LogCapture;
 
-constexpr double kWait = 20;  // seconds of real time; a loaded CI machine is slow
-
-struct Outcome {
-  int calls = 0;
-  std::optional<QvError> error;
-};
+using Outcome = testing::StartOutcome;
 
 class SandboxTest : public testing::SandboxSuite<SandboxTest> {
  protected:
@@ -45,19 +40,10 @@ class SandboxTest : public testing::SandboxSuite<SandboxTest> {
     QvConfiguration::setRequestTimeout(0);
   }
 
-  // Starts and runs the main queue until the exchange has finished (its posted call,
-  // if any, is queued by then), then runs what was posted.
+  // Starts and runs the main queue until the exchange has finished: some replies call nothing.
   Outcome start(const std::string& key, const std::string& secret) {
-    auto out = std::make_shared<Outcome>();  // outlives this call should the reply come late
     const int before = counting_->finished();
-    QvInterActiveAdManager::shared().start(key, secret, [out](std::optional<QvError> e) {
-      ++out->calls;
-      out->error = std::move(e);
-    });
-    auto* q = HeadlessMainQueue::current();
-    EXPECT_TRUE(q->runUntil([&] { return counting_->finished() > before; }, kWait));
-    q->runUntilIdle();  // the posted call, if any, runs now
-    return *out;
+    return testing::startAndRun(key, secret, [&] { return counting_->finished() > before; });
   }
 
   static void expectError(const Outcome& o, std::int64_t code, const std::string& text) {
@@ -65,14 +51,6 @@ class SandboxTest : public testing::SandboxSuite<SandboxTest> {
     ASSERT_TRUE(o.error);
     EXPECT_EQ(o.error->errorCode, code);
     EXPECT_EQ(o.error->errorDescription, text);
-  }
-
-  static void expectTransportError(const Outcome& o, std::int64_t code) {
-    ASSERT_EQ(o.calls, 1);
-    ASSERT_TRUE(o.error);
-    EXPECT_EQ(o.error->errorCode, code) << o.error->errorDescription.value_or("");
-    EXPECT_EQ(o.error->errorDescription->rfind("Optional(", 0), 0u) << *o.error->errorDescription;
-    EXPECT_EQ(o.error->errorDescription->back(), ')');
   }
 
   std::shared_ptr<CountingSession> counting_;
@@ -144,30 +122,30 @@ TEST_F(SandboxTest, TransportFailuresCarryNegativeCodes) {
   {
     SCOPED_TRACE("closed port");
     QvConfiguration::setApiBaseURL("https://127.0.0.1:" + std::to_string(testing::unusedLoopbackPort()));
-    expectTransportError(start("demo-app", "demo-secret"), URLError::cannotConnectToHost);
+    testing::expectTransportError(start("demo-app", "demo-secret"), URLError::cannotConnectToHost);
     QvConfiguration::setApiBaseURL(sandbox_->baseURL());
   }
   {
     SCOPED_TRACE("untrusted certificate");
     QvConfiguration::setCAFile("");
-    expectTransportError(start("demo-app", "demo-secret"), URLError::serverCertificateUntrusted);
+    testing::expectTransportError(start("demo-app", "demo-secret"), URLError::serverCertificateUntrusted);
     QvConfiguration::setCAFile(sandbox_->caFile());
   }
   {
     SCOPED_TRACE("oversized body");
     ASSERT_TRUE(sandbox_->next({{"body", R"({"code":0,"pad":")" + std::string(kMaxReplyBytes, 'x') + "\"}"}}));
-    expectTransportError(start("demo-app", "demo-secret"), URLError::dataLengthExceedsMaximum);
+    testing::expectTransportError(start("demo-app", "demo-secret"), URLError::dataLengthExceedsMaximum);
   }
   {
     SCOPED_TRACE("dropped connection");
     ASSERT_TRUE(sandbox_->next({{"drop", true}}));
-    expectTransportError(start("demo-app", "demo-secret"), URLError::networkConnectionLost);
+    testing::expectTransportError(start("demo-app", "demo-secret"), URLError::networkConnectionLost);
   }
   {
     SCOPED_TRACE("time-out");
     QvConfiguration::setRequestTimeout(1);
     ASSERT_TRUE(sandbox_->next({{"delayMs", 15000}}));
-    expectTransportError(start("demo-app", "demo-secret"), URLError::timedOut);
+    testing::expectTransportError(start("demo-app", "demo-secret"), URLError::timedOut);
   }
   EXPECT_FALSE(managerInternal::startSuccess());
 }

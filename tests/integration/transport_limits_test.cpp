@@ -30,17 +30,6 @@ namespace {
 // One task through the installed session, waited for (real time; a loaded CI machine is slow).
 HttpResponse fetch(HttpRequest request) { return testing::fetchAndWait(std::move(request), 30); }
 
-// Runs the main queue until start-up has answered.
-std::optional<QvError> startAndWait(const std::string& key, const std::string& secret, bool* answered) {
-  auto out = std::make_shared<std::pair<bool, std::optional<QvError>>>();
-  QvInterActiveAdManager::shared().start(key, secret, [out](std::optional<QvError> e) {
-    out->first = true;
-    out->second = std::move(e);
-  });
-  *answered = HeadlessMainQueue::current()->runUntil([&] { return out->first; }, 30);
-  return out->second;
-}
-
 class TransportLimits : public testing::SandboxSuite<TransportLimits> {
  protected:
   void SetUp() override { useSandbox(); }
@@ -100,12 +89,11 @@ TEST_F(TransportLimits, StartUpSucceedsUnderALocaleThatIsNotUTF8) {
   const std::string savedData = QvConfiguration::dataDirectory();
   QvConfiguration::setDataDirectory(data.path());
 
-  bool answered = false;
-  auto error = startAndWait("demo-app", "demo-secret", &answered);
+  testing::StartOutcome o = testing::startAndRun("demo-app", "demo-secret", {}, 30);
   QvConfiguration::setDataDirectory(savedData);
   env.reset();
-  ASSERT_TRUE(answered);
-  EXPECT_FALSE(error) << error->errorCode.value_or(0) << " " << error->errorDescription.value_or("");
+  ASSERT_EQ(o.calls, 1);
+  EXPECT_FALSE(o.error) << o.error->errorCode.value_or(0) << " " << o.error->errorDescription.value_or("");
   auto log = sandbox_->requestLog();
   ASSERT_FALSE(log.empty());
   EXPECT_EQ(log.back()["params"]["language"], "d\xEF\xBF\xBD" "e-DE");
@@ -209,14 +197,11 @@ TEST_F(Cleartext, RefusedBeforeAnyConnectionInAPrivateNetwork) {
   EXPECT_NE(direct.error->debugText().find("Cleartext"), std::string::npos) << direct.error->debugText();
 
   QvConfiguration::setApiBaseURL("http://192.0.2.1:9");
-  bool answered = false;
-  auto error = startAndWait("demo-app", "demo-secret", &answered);
+  testing::StartOutcome o = testing::startAndRun("demo-app", "demo-secret", {}, 30);
   QvConfiguration::setApiBaseURL("");
-  ASSERT_TRUE(answered) << "refused through onFailed like other transport failures";
-  ASSERT_TRUE(error);
-  EXPECT_EQ(error->errorCode, URLError::secureConnectionRequired);
-  EXPECT_EQ(error->errorDescription->rfind("Optional(", 0), 0u);
-  EXPECT_EQ(error->errorDescription->find("demo-secret"), std::string::npos);
+  // Refused through the completion like other transport failures.
+  ASSERT_NO_FATAL_FAILURE(testing::expectTransportError(o, URLError::secureConnectionRequired));
+  EXPECT_EQ(o.error->errorDescription->find("demo-secret"), std::string::npos);
 }
 
 TEST_F(Cleartext, ANonLoopbackHostIsRefusedInsideItsOwnNetworkNamespace) {

@@ -23,12 +23,13 @@ class LogCapture {
     std::lock_guard lock(mu_);
     return lines_;
   }
-  bool contains(const std::string& needle) const {
+  bool contains(const std::string& needle) const { return count(needle) > 0; }
+  // Lines holding `needle`.
+  long count(const std::string& needle) const {
     std::lock_guard lock(mu_);
-    for (const auto& l : lines_) {
-      if (l.find(needle) != std::string::npos) return true;
-    }
-    return false;
+    long n = 0;
+    for (const auto& l : lines_) n += l.find(needle) != std::string::npos;
+    return n;
   }
 
  private:

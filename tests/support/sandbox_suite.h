@@ -5,12 +5,51 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <memory>
+#include <optional>
 #include <string>
 
+#include "platform/main_queue.h"
 #include "qvad/configuration.h"
+#include "qvad/qv_inter_active_ad_manager.h"
 #include "support/sandbox_process.h"
 
 namespace qvad::testing {
+
+/// What start-up's completion told the host: how often it ran, and with what error.
+struct StartOutcome {
+  int calls = 0;
+  std::optional<QvError> error;
+};
+
+/// Starts as a host does and runs the main queue until `exchanged` holds (unset: until
+/// the completion ran) or `seconds` of real time pass, then runs what was posted. The
+/// outcome outlives the call should a reply come late.
+inline StartOutcome startAndRun(const std::string& key = "demo-app", const std::string& secret = "demo-secret",
+                                std::function<bool()> exchanged = {}, double seconds = 20) {
+  auto out = std::make_shared<StartOutcome>();
+  QvInterActiveAdManager::shared().start(key, secret, [out](std::optional<QvError> e) {
+    ++out->calls;
+    out->error = std::move(e);
+  });
+  if (!exchanged) exchanged = [&] { return out->calls > 0; };
+  auto* q = HeadlessMainQueue::current();
+  EXPECT_TRUE(q->runUntil(exchanged, seconds));
+  q->runUntilIdle();
+  return *out;
+}
+
+/// A transport failure as the host sees it: one call with the code and an
+/// `Optional(<debug text>)` description.
+inline void expectTransportError(const StartOutcome& o, long code) {
+  ASSERT_EQ(o.calls, 1);
+  ASSERT_TRUE(o.error);
+  const std::string text = o.error->errorDescription.value_or("");
+  EXPECT_EQ(o.error->errorCode, code) << text;
+  EXPECT_EQ(text.rfind("Optional(", 0), 0u) << text;
+  EXPECT_TRUE(!text.empty() && text.back() == ')') << text;
+}
 
 template <class Suite, class Base = ::testing::Test>
 class SandboxSuite : public Base {

@@ -29,6 +29,8 @@ TEST_F(TopControllerTest, DescendsThroughModalTabAndNavigation) {
   runUntilIdle();
   EXPECT_EQ(Utils::topViewControllerWithRootViewController(root), visible);
   EXPECT_EQ(Utils::topViewControllerWithRootViewController(nullptr), nullptr);
+  // A tab bar without a selected tab answers none.
+  EXPECT_EQ(Utils::topViewControllerWithRootViewController(std::make_shared<TabBarController>()), nullptr);
 }
 
 TEST_F(TopControllerTest, AlertOnTopAnswersItsPresenter) {
@@ -42,11 +44,6 @@ TEST_F(TopControllerTest, AlertOnTopAnswersItsPresenter) {
   EXPECT_EQ(Utils::topViewControllerWithRootViewController(root), shown);
   // An alert that presents nothing and was never presented answers no controller.
   EXPECT_EQ(Utils::topViewControllerWithRootViewController(std::make_shared<AlertController>("t", "m")), nullptr);
-}
-
-TEST_F(TopControllerTest, TabBarWithoutSelectionAnswersNone) {
-  auto tabs = std::make_shared<TabBarController>();
-  EXPECT_EQ(Utils::topViewControllerWithRootViewController(tabs), nullptr);
 }
 
 TEST_F(TopControllerTest, FirstViewControllerComesFromTheSuperviewChain) {

@@ -22,12 +22,6 @@ std::shared_ptr<NetSettingView> errorView(BaseWKWebViewController& c) {
   return nullptr;
 }
 
-int countLines(const LogCapture& log, const std::string& needle) {
-  int n = 0;
-  for (const auto& l : log.lines()) n += l.find(needle) != std::string::npos;
-  return n;
-}
-
 TEST_F(WebContainerTest, EntryPointsReadPageOptionsOnlyFromContainerURLs) {
   auto plain = show("tavro://webview");  // no question mark: shown as the page itself
   ASSERT_TRUE(plain);
@@ -114,7 +108,7 @@ TEST_F(WebContainerTest, LoadsStampTimesAndTheCloseButtonFollowsHistory) {
   runFor(1);
   EXPECT_EQ(*events, (Strings{"adWillClose", "adDidClose"}));
   EXPECT_TRUE(weak.expired());
-  EXPECT_EQ(countLines(log, "\n\n---------deinit:qvad.BaseWKWebViewController---------\n\n"), 1);
+  EXPECT_EQ(log.count("\n\n---------deinit:qvad.BaseWKWebViewController---------\n\n"), 1);
 }
 
 TEST_F(WebContainerTest, BackOnTheFirstPageCloses) {
@@ -249,7 +243,7 @@ TEST_F(WebContainerTest, TeardownRunsOnceAndLeavesTheCacheSettings) {
   }
   runFor(1);
   EXPECT_EQ(*events, (Strings{"adWillClose", "adDidClose"}));
-  EXPECT_EQ(countLines(log, "---------deinit:"), 1);
+  EXPECT_EQ(log.count("---------deinit:"), 1);
   EXPECT_EQ(URLCache::shared().diskCapacity(), kURLCacheCapacityAfterContainer);
   EXPECT_EQ(URLCache::shared().memoryCapacity(), kURLCacheCapacityAfterContainer);
   // Notifications after teardown reach nobody.

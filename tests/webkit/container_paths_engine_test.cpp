@@ -62,15 +62,7 @@ class ContainerPathsTest : public AdContainerEngineTest {
   static bool loaded(const BaseWKWebViewController& c, const std::string& url) {
     return c.webView->url() == url && !c.webView->isLoading() && !c.transitionInProgress();
   }
-  // The real text entry the desktop window shows for an alert's text field.
-  GtkEntry* entry() const {
-    GtkEntry* found = nullptr;
-    GList* children = gtk_container_get_children(GTK_CONTAINER(gtk_bin_get_child(GTK_BIN(desktop->widget()))));
-    for (GList* c = children; c; c = c->next)
-      if (GTK_IS_ENTRY(c->data)) found = GTK_ENTRY(c->data);
-    g_list_free(children);
-    return found;
-  }
+  GtkEntry* entry() const { return shownEntry(*desktop); }
 
  private:
   std::shared_ptr<BaseWKWebViewController> shown_;

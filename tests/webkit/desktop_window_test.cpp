@@ -224,20 +224,13 @@ TEST_F(DesktopWindowTest, AlertTextFieldIsEditedThroughARealEntry) {
   alert->addTextField([](TextField& f) { f.setText("default"); });
   alert->addAction({"OK", AlertActionStyle::defaultStyle, nullptr});
   root->present(alert, false);
-  GtkWidget* entry = nullptr;
-  ASSERT_TRUE(pump([&] {
-    GList* children = gtk_container_get_children(GTK_CONTAINER(gtk_bin_get_child(GTK_BIN(desktop.widget()))));
-    for (GList* c = children; c; c = c->next) {
-      if (GTK_IS_ENTRY(c->data)) entry = GTK_WIDGET(c->data);
-    }
-    g_list_free(children);
-    return entry != nullptr;
-  }));
-  EXPECT_STREQ(gtk_entry_get_text(GTK_ENTRY(entry)), "default");
-  gtk_entry_set_text(GTK_ENTRY(entry), "typed by the user");
+  GtkEntry* entry = nullptr;
+  ASSERT_TRUE(pump([&] { return (entry = test::shownEntry(desktop)) != nullptr; }));
+  EXPECT_STREQ(gtk_entry_get_text(entry), "default");
+  gtk_entry_set_text(entry, "typed by the user");
   EXPECT_EQ(alert->textFields()[0]->text(), "typed by the user");
   alert->textFields()[0]->setText("from the library");
-  ASSERT_TRUE(pump([&] { return std::string(gtk_entry_get_text(GTK_ENTRY(entry))) == "from the library"; }));
+  ASSERT_TRUE(pump([&] { return std::string(gtk_entry_get_text(entry)) == "from the library"; }));
   root->dismiss(false);
   ASSERT_TRUE(pump([&] { return !root->presentedViewController(); }));
 }

@@ -52,6 +52,16 @@ inline void click(DesktopWindow& w, double x, double y) {
 /// as a real mouse's do, rather than being handed to the top-level window.
 void personClick(DesktopWindow& w, int x, int y);  // display_input.cpp (X headers kept apart)
 
+/// The real text entry the window shows for an alert's text field, or null.
+inline GtkEntry* shownEntry(DesktopWindow& w) {
+  GtkEntry* found = nullptr;
+  GList* children = gtk_container_get_children(GTK_CONTAINER(gtk_bin_get_child(GTK_BIN(w.widget()))));
+  for (GList* c = children; c; c = c->next)
+    if (GTK_IS_ENTRY(c->data)) found = GTK_ENTRY(c->data);
+  g_list_free(children);
+  return found;
+}
+
 /// A click at the middle of `view` as the window shows it.
 inline void clickOn(DesktopWindow& w, const View& view) {
   const Rect b = view.bounds();
