@@ -165,6 +165,15 @@ TEST_F(GifViewTest, UnusableCachedFileIsDownloadedAgain) {
   auto v = downloaded(url, colourGif(4, 4, {10}));
   EXPECT_EQ(session_->requests().size(), 1u);
   EXPECT_EQ(v->imageArr().size(), 1u);
+
+  // A link where the file belongs is never followed, even to a good GIF: it is
+  // downloaded again and the link itself replaced by the file.
+  const std::string linked = "https://127.0.0.1:1/linked.gif", elsewhere = docs_.path() + "/elsewhere.gif";
+  ASSERT_TRUE(writeFileAtomically(elsewhere, colourGif(4, 4, {10, 10})));
+  std::filesystem::create_symlink(elsewhere, QvGIFView::cachePath(linked));
+  EXPECT_EQ(downloaded(linked, colourGif(4, 4, {10}))->imageArr().size(), 1u);
+  EXPECT_EQ(session_->requests().size(), 2u);
+  EXPECT_TRUE(std::filesystem::is_regular_file(std::filesystem::symlink_status(QvGIFView::cachePath(linked))));
 }
 
 TEST_F(GifViewTest, FitsTheImageKeepingTheCentre) {

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "ui/gif/gif_scale.h"
+
 namespace qvad {
 
 int readGifMemoryInput(GifFileType* gif, unsigned char* out, int wanted) {
@@ -228,12 +230,17 @@ bool GifCompositor::drawImage(const GifFrameInfo& f) {
     if (!skipCodeBlocks(gif_, false)) return fail("file ended inside frame " + std::to_string(next_));
     return true;
   }
-  std::uint32_t palette[256];
+  // Every index maps to an opaque colour, or to 0 for "leave the pixel alone" (the
+  // transparent index, indices past the table): one look-up per pixel, and none of
+  // those tests when no index is left alone.
+  std::uint32_t palette[256] = {};
   int colours = 0;
   if (const ColorMapObject* map = gif_->Image.ColorMap ? gif_->Image.ColorMap : gif_->SColorMap) {
     colours = std::clamp(map->ColorCount, 0, 256);
     for (int i = 0; i < colours; ++i) palette[i] = opaque(map->Colors[i]);
   }
+  if (f.transparentIndex >= 0 && f.transparentIndex < 256) palette[f.transparentIndex] = 0;
+  const bool coversAll = colours == 256 && (f.transparentIndex < 0 || f.transparentIndex > 255);
   const int x0 = std::max(0, f.left), x1 = std::min(W, f.left + f.width);
   line_.resize(std::size_t(f.width));
   // Interlaced rows arrive in four passes: every 8th from 0, every 8th from 4, every
@@ -258,12 +265,17 @@ bool GifCompositor::drawImage(const GifFrameInfo& f) {
       if (gif_->Error == D_GIF_ERR_EOF_TOO_SOON && skipCodeBlocks(gif_, true)) return true;
       return fail("frame " + std::to_string(next_) + " cannot be decoded: " + giflibError(gif_->Error));
     }
-    if (y >= 0 && y < H) {
-      std::uint32_t* out = &canvas_[std::size_t(y) * W];
-      for (int x = x0; x < x1; ++x) {
-        const int index = line_[std::size_t(x - f.left)];
-        if (index == f.transparentIndex || index >= colours) continue;
-        out[x] = palette[index];
+    if (y >= 0 && y < H && x0 < x1) {
+      std::uint32_t* out = &canvas_[std::size_t(y) * W + x0];
+      const unsigned char* in = line_.data() + (x0 - f.left);
+      const int n = x1 - x0;
+      if (coversAll) {
+        for (int k = 0; k < n; ++k) out[k] = palette[in[k]];
+      } else {
+        for (int k = 0; k < n; ++k) {
+          const std::uint32_t c = palette[in[k]];
+          out[k] = c ? c : out[k];
+        }
       }
     }
     if (f.interlaced) row += kStep[pass];
@@ -273,6 +285,14 @@ bool GifCompositor::drawImage(const GifFrameInfo& f) {
 
 std::shared_ptr<const Image> GifCompositor::snapshot() const {
   return std::make_shared<Image>(info_->width, info_->height, 1.0, canvas_);
+}
+
+std::shared_ptr<const Image> GifCompositor::snapshot(int width, int height) const {
+  const int W = info_->width, H = info_->height;
+  width = std::clamp(width, 1, W);
+  height = std::clamp(height, 1, H);
+  if (width == W && height == H) return snapshot();
+  return std::make_shared<Image>(width, height, 1.0, shrinkArgb(canvas_.data(), W, H, width, height));
 }
 
 std::optional<DecodedGif> decodeGif(std::string_view bytes, std::string* error, const GifLimits& limits,

@@ -99,6 +99,9 @@ class GifCompositor {
   /// The canvas: premultiplied ARGB32, row by row, width x height.
   const std::vector<std::uint32_t>& canvas() const { return canvas_; }
   std::shared_ptr<const Image> snapshot() const;
+  /// The canvas shrunk to `width` x `height` pixels (each side at most the canvas's; a
+  /// larger one is the canvas's), for a frame drawn smaller than the GIF.
+  std::shared_ptr<const Image> snapshot(int width, int height) const;
 
  private:
   bool open();
