@@ -151,9 +151,7 @@ std::optional<GifInfo> scanGif(std::string_view bytes, std::string* error, const
 }
 
 GifCompositor::GifCompositor(std::shared_ptr<const std::string> bytes, std::shared_ptr<const GifInfo> info)
-    : bytes_(std::move(bytes)), info_(std::move(info)) {
-  canvas_.assign(std::size_t(info_->width) * std::size_t(info_->height), 0u);
-}
+    : bytes_(std::move(bytes)), info_(std::move(info)) {}
 
 GifCompositor::~GifCompositor() { close(); }
 
@@ -194,6 +192,9 @@ bool GifCompositor::next() {
   if (failed_ || next_ >= info_->frames.size()) return false;
   if (!gif_ && !open()) return false;
   const int W = info_->width, H = info_->height;
+  // The canvas is made by the first frame, on the thread that composites: a 400x400
+  // one is 640 KB of fresh pages, too much for the main thread that makes the object.
+  if (canvas_.empty()) canvas_.assign(std::size_t(W) * std::size_t(H), 0u);
   if (next_ > 0) {
     // The previous frame's disposal, applied before this frame is drawn.
     const GifFrameInfo& prev = info_->frames[next_ - 1];
