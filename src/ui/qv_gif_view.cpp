@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <cfloat>
+#include <cmath>
 #include <cstdio>
 
 #include "net/text_utils.h"
@@ -11,6 +12,7 @@
 #include "platform/http_session.h"
 #include "platform/log.h"
 #include "platform/main_queue.h"
+#include "platform/toolkit/screen.h"
 #include "qvad/configuration.h"
 
 namespace qvad {
@@ -57,15 +59,18 @@ std::string QvGIFView::cachePath(const std::string& url) { return qv_doc("KpGifV
 
 void QvGIFView::showGIFImageWithWebNetWorkUrl(const std::string& url, std::function<void()> complete, Failed failed) {
   const std::string path = cachePath(url);
-  if (!regularFileExists(path)) return download(url, path, std::move(complete), std::move(failed));
-  // A cached file is read and scanned on a worker: a badge of a few MB costs the host's
-  // frame milliseconds otherwise. What it found comes back on the main queue.
+  // The cache file is looked for, read and scanned on a worker: a badge of a few MB
+  // costs the host's frame milliseconds otherwise, and even a stat may wait on a slow
+  // disk. What it found comes back on the main queue; nothing usable means a download.
   std::weak_ptr<QvGIFView> weak = sharedAs<QvGIFView>();
   GlobalQueue::async([weak, url, path, complete = std::move(complete), failed = std::move(failed)]() mutable {
     std::shared_ptr<const std::string> bytes;
     std::shared_ptr<const GifInfo> info;
     std::string why;
-    if (auto read = readFile(path, kMaxGifDownloadBytes)) {
+    // A missing file (or a link) is simply downloaded; `why` stays empty then.
+    std::optional<std::string> read;
+    if (regularFileExists(path)) read = readFile(path, kMaxGifDownloadBytes);
+    if (read) {
       GifLimits limits;
       limits.maxFileBytes = kMaxGifDownloadBytes;
       if (auto scanned = scanGif(*read, &why, limits)) {
@@ -74,12 +79,13 @@ void QvGIFView::showGIFImageWithWebNetWorkUrl(const std::string& url, std::funct
       }
     }
     dispatchMain([weak, url, path, bytes, info, why, complete = std::move(complete), failed = std::move(failed)]() mutable {
-      auto self = weak.lock();
-      if (!self) return;
       if (!info) {
         if (!why.empty()) logLine("QvGIFView: cached file unusable, downloading again: " + why);
-        return self->download(url, path, std::move(complete), std::move(failed));
+        // Also for a view gone meanwhile: the body is still cached for the next badge.
+        return download(weak, url, path, std::move(complete), std::move(failed));
       }
+      auto self = weak.lock();
+      if (!self) return;
       self->gifurl_ = "file://" + path;
       self->creatKeyFrame(bytes, info);
       if (complete) complete();
@@ -87,15 +93,14 @@ void QvGIFView::showGIFImageWithWebNetWorkUrl(const std::string& url, std::funct
   });
 }
 
-void QvGIFView::download(const std::string& url, const std::string& path, std::function<void()> complete,
-                         Failed failed) {
+void QvGIFView::download(std::weak_ptr<QvGIFView> weak, const std::string& url, const std::string& path,
+                         std::function<void()> complete, Failed failed) {
   HttpRequest request;
   request.url = url;
   request.maxBodyBytes = kMaxGifDownloadBytes;
   // The host's request time-out: a server that takes the request and never answers
   // costs the badge that long, not the session's default.
   request.timeoutSeconds = QvConfiguration::requestTimeout();
-  std::weak_ptr<QvGIFView> weak = sharedAs<QvGIFView>();
   HttpSession::shared()->dataTask(std::move(request), [weak, path, complete = std::move(complete),
                                                         failed = std::move(failed)](HttpResponse response) mutable {
     logLine(response.error ? "Optional(" + response.error->debugText() + ")" : "nil");
@@ -138,7 +143,11 @@ void QvGIFView::creatKeyFrame(std::shared_ptr<const std::string> bytes, std::sha
     // Every frame of a GIF has the canvas size, so only the first call changes the frame.
     if (imageAspect != float(frame().width() / frame().height())) fitScale(info->width, info->height);
   }
-  frames_ = GifFrameWindow::make(std::move(bytes), std::move(info));
+  // The first frames are made at the size the view will likely be drawn at (its points
+  // at the screen's scale); the renderer's first draw corrects it where it differs.
+  const double scale = Screen::main().scale();
+  frames_ = GifFrameWindow::make(std::move(bytes), std::move(info), GifFrameWindow::kDefaultWindow,
+                                 {int(std::lround(bounds().width() * scale)), int(std::lround(bounds().height() * scale))});
   showAnimation();
 }
 

@@ -4,9 +4,9 @@
 // for ever as a key-frame contents animation of its layer under "KpGifView".
 //
 // Threads: call it on the main thread; `complete` runs there, always later on the main
-// queue. The main thread only checks whether the cache file exists; reading and
-// scanning it, downloading, checking the body, writing the cache and compositing frames
-// run on workers (GifFrameWindow).
+// queue. Looking for the cache file, reading and scanning it, downloading, checking the
+// body, writing the cache and compositing frames (at the size they are drawn at) run on
+// workers (GifFrameWindow).
 //
 // Cache rule: only a complete 2xx body that decodes as a GIF is written. Any other body
 // is dropped: nothing is written, `complete` is not called (the badge stays hidden),
@@ -69,7 +69,8 @@ class QvGIFView : public View {
   static std::vector<double> keyTimes(const std::vector<double>& delays);
 
  private:
-  void download(const std::string& url, const std::string& path, std::function<void()> complete, Failed failed);
+  static void download(std::weak_ptr<QvGIFView> weak, const std::string& url, const std::string& path,
+                       std::function<void()> complete, Failed failed);
   void creatKeyFrame(std::shared_ptr<const std::string> bytes, std::shared_ptr<const GifInfo> info);
   void showAnimation();
 

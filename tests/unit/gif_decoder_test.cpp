@@ -7,6 +7,7 @@
 
 #include "support/gif_writer.h"
 #include "ui/gif/gif_decoder.h"
+#include "ui/gif/gif_scale.h"
 
 namespace qvad {
 namespace {
@@ -202,6 +203,20 @@ TEST(GifScan, ACanvasNoSurfaceCanHoldIsRefusedWhateverItsPixelCount) {
   auto d = decodeGif(writeGif(widest), &error);
   ASSERT_TRUE(d) << error;
   EXPECT_EQ(d->frames.at(0)->pixelWidth(), kMaxDrawableGifSide);
+}
+
+TEST(GifScale, EachPixelIsTheMeanOfTheAreaItCovers) {
+  // 4x2 to 2x1: two 2x2 blocks, premultiplied channels averaged (half-covered alpha too).
+  const std::vector<std::uint32_t> src = {0xFF000000, 0xFF0000FF, 0x00000000, 0x80808080,
+                                          0xFF0000FF, 0xFF000000, 0x00000000, 0x80808080};
+  EXPECT_EQ(shrinkArgb(src.data(), 4, 2, 2, 1), (Row{0xFF000080, 0x40404040}));
+  // 3 to 2 shares the middle pixel half and half; a flat area stays exactly its colour.
+  const std::vector<std::uint32_t> line = {0xFF000000, 0xFF0000FF, 0xFF0000FF};
+  EXPECT_EQ(shrinkArgb(line.data(), 3, 1, 2, 1), (Row{0xFF000055, 0xFF0000FF}));
+  const std::vector<std::uint32_t> flat(7 * 5, 0xFF123456);
+  EXPECT_EQ(shrinkArgb(flat.data(), 7, 5, 3, 2), Row(6, 0xFF123456));
+  // Nothing grows: a larger size is the source's own.
+  EXPECT_EQ(shrinkArgb(line.data(), 3, 1, 5, 4), line);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include "support/gif_writer.h"
 #include "ui/gif/gif_decoder.h"
 #include "ui/gif/gif_frame_window.h"
+#include "ui/gif/gif_scale.h"
 
 namespace qvad {
 namespace {
@@ -87,6 +88,32 @@ TEST(GifFrameWindow, FramesFromADamagedOneOnShowTheLastGoodFrame) {
   EXPECT_EQ(window->failedFrame(), std::optional<std::size_t>(2));
   EXPECT_EQ(window->frameAt(2), second);
   EXPECT_NE(window->waitForFrame(0, 30), nullptr);  // the loop goes on
+}
+
+TEST(GifFrameWindow, FramesAreMadeAtTheSizeTheyAreDrawnAt) {
+  auto l = load(testing::makeBadgeGif(40, 12, 4));
+  auto shrunk = [&](std::size_t i, int w, int h) {
+    return shrinkArgb(l.whole.frames[i]->pixels().data(), 40, 40, w, h);
+  };
+  auto window = GifFrameWindow::make(l.bytes, l.info, 3, {10, 10});
+  EXPECT_EQ(window->waitForFrame(0, 30)->pixels(), shrunk(0, 10, 10));
+  // Drawn larger than the GIF: frames keep the GIF's size (the renderer scales them up).
+  window->drawnAtPixelSize(80, 80);
+  for (std::size_t i = 1; i < 12; ++i) ASSERT_NE(window->waitForFrame(i, 30), nullptr);
+  auto image = window->waitForFrame(11, 30);
+  EXPECT_EQ(image->pixelWidth(), 40);
+  EXPECT_EQ(image->pixels(), l.whole.frames[11]->pixels());
+
+  // A GIF whose frames all stay in the window makes them again at the new size; until
+  // then the old ones stand in, never nothing.
+  auto few = load(testing::makeBadgeGif(20, 3, 4));
+  auto all = GifFrameWindow::make(few.bytes, few.info, 4);
+  for (std::size_t i = 0; i < 3; ++i) ASSERT_EQ(all->waitForFrame(i, 30)->pixelWidth(), 20);
+  all->drawnAtPixelSize(5, 4);
+  ASSERT_NE(all->frameAt(1), nullptr);
+  EXPECT_EQ(all->waitForFrame(1, 30)->pixels(), shrinkArgb(few.whole.frames[1]->pixels().data(), 20, 20, 5, 4));
+  EXPECT_EQ(all->frameAt(1)->pixelWidth(), 5);
+  EXPECT_EQ(all->lateFrames(), 0u);
 }
 
 }  // namespace

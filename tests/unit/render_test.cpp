@@ -199,6 +199,23 @@ TEST_F(RenderTest, ContentsAnimationShowsTheFrameDueOnTheMainLoopClock) {
   expectColor(colourNow(), Color::rgb(255, 0, 0));
   view->removeAnimation("KpGifView");
   EXPECT_EQ(view->presentedContents(queue().now()), nullptr);
+
+  // A frame source hears how many device pixels its frames cover, scale included.
+  struct Source final : KeyframeSource {
+    std::size_t frameCount() const override { return 2; }
+    std::shared_ptr<const Image> frameAt(std::size_t) override { return frame; }
+    void drawnAtPixelSize(int w, int h) override { drawn = {w, h}; }
+    std::shared_ptr<const Image> frame = std::make_shared<Image>(1, 1, 1, std::vector<std::uint32_t>{0xff0000ff});
+    std::pair<int, int> drawn;
+  };
+  auto source = std::make_shared<Source>();
+  KeyframeAnimation made;
+  made.source = source;
+  made.duration = 1;
+  auto tall = View::make(Rect{0, 0, 4, 6});
+  tall->addAnimation("KpGifView", made);
+  expectColor(at(*renderView(*tall, kScale), 2, 2), Color::rgb(0, 0, 255));
+  EXPECT_EQ(source->drawn, std::make_pair(8, 12));
 }
 
 }  // namespace

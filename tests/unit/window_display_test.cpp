@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/notification_center.h"
+#include "platform/render/renderer.h"
 #include "platform/toolkit/alert_controller.h"
 #include "platform/toolkit/button.h"
 #include "platform/toolkit/label.h"
@@ -99,6 +100,32 @@ TEST_F(WindowDisplayTest, AnimatingOnlyWhileAContentsAnimationChangesFrames) {
   view->setHidden(false);
   view->removeAnimation("anim");
   EXPECT_FALSE(w->isAnimating(queue().now()));
+}
+
+TEST_F(WindowDisplayTest, AnAnimationAsksForAFrameOnlyWhenItShowsAnotherImage) {
+  auto w = drawnWindow();
+  auto view = View::make(Rect{0, 0, 10, 10});
+  w->rootViewController()->view()->addSubview(view);
+  auto solid = [](std::uint32_t argb) { return std::make_shared<Image>(1, 1, 1, std::vector<std::uint32_t>{argb}); };
+  KeyframeAnimation a;
+  a.values = {solid(0xffff0000), solid(0xff00ff00)};
+  a.duration = 1;
+  view->addAnimation("anim", a);
+  auto changed = [&] { return w->animatedContentsChanged(queue().now()); };
+  EXPECT_TRUE(changed());  // not drawn yet
+  renderView(*w);
+  EXPECT_FALSE(changed());
+  runFor(0.3);
+  EXPECT_FALSE(changed());  // still the first frame: no repaint on this tick
+  runFor(0.3);
+  EXPECT_TRUE(changed());
+  renderView(*w);
+  EXPECT_FALSE(changed());
+  runFor(0.5);  // over and removed on completion: the settled look is one more change
+  EXPECT_FALSE(w->isAnimating(queue().now()));
+  EXPECT_TRUE(changed());
+  renderView(*w);
+  EXPECT_FALSE(changed());
 }
 
 TEST_F(WindowDisplayTest, AlertIsCentredInTheWindowItIsPresentedIn) {

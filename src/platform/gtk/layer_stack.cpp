@@ -56,7 +56,6 @@ struct LayerStack::Impl final : RenderSink {
   bool collecting = false;
 
   guint tick = 0;
-  bool wasAnimating = false;
   std::uint64_t frames = 0;
   std::shared_ptr<View> pressed;
 
@@ -84,14 +83,16 @@ struct LayerStack::Impl final : RenderSink {
     if (tick == 0) tick = gtk_widget_add_tick_callback(overlay, &Impl::onTick, this, nullptr);
   }
 
+  // While an animation runs, each tick asks whether it shows a new image (a GIF of 25
+  // frames a second repaints 25 times, not at the display's rate); its end is such a
+  // change too, for the settled look.
   static gboolean onTick(GtkWidget*, GdkFrameClock*, gpointer data) {
     auto* self = static_cast<Impl*>(data);
     bool changed = self->window->needsDisplay();
     if (changed) self->layout();
-    bool animating = self->window->isAnimating(MainQueue::main().now());
-    // One more frame when an animation ends, for its settled look.
-    if (changed || animating || self->wasAnimating) self->queueDraw();
-    self->wasAnimating = animating;
+    const double now = MainQueue::main().now();
+    bool animating = self->window->isAnimating(now);
+    if (changed || self->window->animatedContentsChanged(now)) self->queueDraw();
     if (animating) return G_SOURCE_CONTINUE;
     self->tick = 0;
     return G_SOURCE_REMOVE;

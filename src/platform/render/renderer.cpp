@@ -37,6 +37,17 @@ void drawWebViewPlaceholder(cairo_t* cr, WebView& view, CairoGraphicsContext& ct
 }
 
 class TreePainter {
+  // The device pixels a `w` x `h` area at the origin of user space covers (the
+  // transformation and the surface's device scale, as on a HiDPI window).
+  Size devicePixels(double w, double h) const {
+    double wx = w, wy = 0, hx = 0, hy = h;
+    cairo_user_to_device_distance(cr_, &wx, &wy);
+    cairo_user_to_device_distance(cr_, &hx, &hy);
+    double sx = 1, sy = 1;
+    cairo_surface_get_device_scale(cairo_get_group_target(cr_), &sx, &sy);
+    return {std::hypot(wx, wy) * sx, std::hypot(hx, hy) * sy};
+  }
+
  public:
   TreePainter(cairo_t* cr, const RenderOptions& options) : cr_(cr), options_(options), now_(MainQueue::main().now()) {}
 
@@ -98,7 +109,12 @@ class TreePainter {
       CairoGraphicsContext::roundedRectPath(cr_, bounds, v.cornerRadius());
       cairo_fill(cr_);
     }
-    if (auto contents = v.presentedContents(now_)) CairoGraphicsContext::paintImage(cr_, *contents, bounds);
+    auto contents = v.presentedContents(now_);
+    if (contents) CairoGraphicsContext::paintImage(cr_, *contents, bounds);
+    // What was drawn, and at how many device pixels: the window asks whether an
+    // animation shows something new, and a frame source makes frames at that size.
+    const Size pixels = devicePixels(bounds.width(), bounds.height());
+    v.contentsDrawn(contents, int(std::lround(pixels.width)), int(std::lround(pixels.height)));
     if (editorShown) return;
     cairo_save(cr_);
     cairo_new_path(cr_);

@@ -21,6 +21,9 @@ class KeyframeSource {
   /// The image of key frame `index`, or while that one is still being made the newest
   /// ready one before it; nullptr while none is ready.
   virtual std::shared_ptr<const Image> frameAt(std::size_t index) = 0;
+  /// The renderer drew the frames into `width` x `height` device pixels: a source may
+  /// make its next frames at that size, so drawing them is a plain copy.
+  virtual void drawnAtPixelSize(int /*width*/, int /*height*/) {}
 };
 
 struct KeyframeAnimation {

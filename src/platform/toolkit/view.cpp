@@ -185,6 +185,23 @@ bool View::hasRunningAnimation(double now) const {
   return false;
 }
 
+void View::contentsDrawn(const std::shared_ptr<const Image>& shown, int pixelWidth, int pixelHeight) {
+  drawnContents_ = shown;
+  contentsWereDrawn_ = true;
+  if (pixelWidth <= 0 || pixelHeight <= 0) return;
+  for (auto& [key, anim] : animations_) {
+    if (anim.keyPath == "contents" && anim.source) anim.source->drawnAtPixelSize(pixelWidth, pixelHeight);
+  }
+}
+
+bool View::animatedContentsChanged(double now) const {
+  bool animated = false;
+  for (const auto& [key, anim] : animations_) animated = animated || anim.keyPath == "contents";
+  if (!animated) return false;
+  if (!contentsWereDrawn_) return true;
+  return presentedContents(now) != drawnContents_.lock();
+}
+
 const KeyframeAnimation* View::animation(const std::string& key) const {
   auto it = animations_.find(key);
   return it == animations_.end() ? nullptr : &it->second;

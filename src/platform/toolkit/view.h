@@ -75,6 +75,12 @@ class View : public Responder {
   std::shared_ptr<const Image> presentedContents(double now) const;
   /// Whether a contents animation of this view still changes what is shown after `now`.
   bool hasRunningAnimation(double now) const;
+  /// The renderer drew `shown` as this view's contents into `pixelWidth` x
+  /// `pixelHeight` device pixels; frame sources of its animations hear the size.
+  void contentsDrawn(const std::shared_ptr<const Image>& shown, int pixelWidth, int pixelHeight);
+  /// Whether a contents animation makes this view show at `now` another image than the
+  /// one last drawn (a new frame, a frame ready at last, the settled look at the end).
+  bool animatedContentsChanged(double now) const;
 
   // Change signal. Every setter that changes what is drawn calls setNeedsDisplay(); a
   // view's own drawing state (a subclass's fields) calls it too. The window at the root
@@ -148,6 +154,8 @@ class View : public Responder {
   double zPosition_ = 0;
   std::shared_ptr<const Image> contents_;
   std::map<std::string, KeyframeAnimation> animations_;
+  std::weak_ptr<const Image> drawnContents_;  // weak: an image gone since counts as changed
+  bool contentsWereDrawn_ = false;
   std::vector<std::shared_ptr<View>> subviews_;
   std::weak_ptr<View> superview_;
   std::weak_ptr<ViewController> controller_;

@@ -58,9 +58,20 @@ bool anyRunning(const View& v, double now) {
   return false;
 }
 
+bool anyChanged(const View& v, double now) {
+  if (v.isHidden() || !(v.alpha() > 0)) return false;  // the renderer skips these too
+  if (v.animatedContentsChanged(now)) return true;
+  for (const auto& s : v.subviews()) {
+    if (anyChanged(*s, now)) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 bool Window::isAnimating(double now) const { return anyRunning(*this, now); }
+
+bool Window::animatedContentsChanged(double now) const { return anyChanged(*this, now); }
 
 bool Window::sendTap(Point p) {
   auto hit = hitTest(p);

@@ -2,9 +2,10 @@
 // routes pointer taps to the view under the pointer. Main thread only.
 //
 // Repainting: any change in the tree (View::setNeedsDisplay) marks the window as needing
-// display and calls its display handler once, until the drawer calls didDisplay(). A
-// window whose tree runs a contents animation needs a frame on every tick of the display
-// while isAnimating() is true; no change and no animation, no repaint.
+// display and calls its display handler once, until the drawer calls didDisplay(). While
+// a contents animation runs (isAnimating()) the drawer looks at every tick of the display
+// and draws only when animatedContentsChanged(): a GIF of 25 frames a second costs 25
+// repaints, not one per tick. No change and no new frame, no repaint.
 //
 // Resizing: the controller views the window holds directly (the root controller's and
 // every presented one's) fill its bounds; setFrame with a new size re-frames them, and
@@ -48,6 +49,9 @@ class Window : public View {
   void setDisplayHandler(std::function<void()> handler) { displayHandler_ = std::move(handler); }
   /// Whether a view in the tree runs a contents animation at main-queue time `now`.
   bool isAnimating(double now) const;
+  /// Whether a visible view's animation shows another image at `now` than the one drawn
+  /// last (View::animatedContentsChanged): the drawer's question on each tick.
+  bool animatedContentsChanged(double now) const;
   const char* className() const override { return "Window"; }
 
  protected:

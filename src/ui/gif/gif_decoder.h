@@ -96,9 +96,13 @@ class GifCompositor {
   void restart();
   bool failed() const { return failed_; }
   const std::string& error() const { return error_; }
-  /// The canvas: premultiplied ARGB32, row by row, width x height.
+  /// The canvas: premultiplied ARGB32, row by row, width x height (empty before the
+  /// first next()).
   const std::vector<std::uint32_t>& canvas() const { return canvas_; }
   std::shared_ptr<const Image> snapshot() const;
+  /// The canvas shrunk to `width` x `height` pixels (each side at most the canvas's; a
+  /// larger one is the canvas's), for a frame drawn smaller than the GIF.
+  std::shared_ptr<const Image> snapshot(int width, int height) const;
 
  private:
   bool open();

@@ -1,5 +1,6 @@
 #include "ui/gif/gif_frame_window.h"
 
+#include <algorithm>
 #include <chrono>
 
 #include "platform/dispatch.h"
@@ -7,8 +8,10 @@
 namespace qvad {
 
 std::shared_ptr<GifFrameWindow> GifFrameWindow::make(std::shared_ptr<const std::string> bytes,
-                                                     std::shared_ptr<const GifInfo> info, std::size_t window) {
+                                                     std::shared_ptr<const GifInfo> info, std::size_t window,
+                                                     std::pair<int, int> pixelSize) {
   auto w = std::make_shared<GifFrameWindow>(std::move(bytes), std::move(info), window);
+  if (pixelSize.first > 0 && pixelSize.second > 0) w->drawnAtPixelSize(pixelSize.first, pixelSize.second);
   std::lock_guard lock(w->mu_);
   w->scheduleLocked();
   return w;
@@ -16,7 +19,30 @@ std::shared_ptr<GifFrameWindow> GifFrameWindow::make(std::shared_ptr<const std::
 
 GifFrameWindow::GifFrameWindow(std::shared_ptr<const std::string> bytes, std::shared_ptr<const GifInfo> info,
                                std::size_t window)
-    : info_(info), window_(window == 0 ? 1 : window), compositor_(std::move(bytes), std::move(info)) {}
+    : info_(info),
+      window_(window == 0 ? 1 : window),
+      compositor_(std::move(bytes), std::move(info)),
+      targetWidth_(info_->width),
+      targetHeight_(info_->height) {}
+
+void GifFrameWindow::drawnAtPixelSize(int width, int height) {
+  std::lock_guard lock(mu_);
+  const int w = std::clamp(width, 1, info_->width), h = std::clamp(height, 1, info_->height);
+  if (w == targetWidth_ && h == targetHeight_) return;
+  targetWidth_ = w;
+  targetHeight_ = h;
+  // Frames of the old size go as the window moves on. A GIF whose frames all fit in the
+  // window never moves them on: those are made again now (at most a window's worth).
+  if (frameCount() <= window_) scheduleLocked();
+}
+
+std::shared_ptr<const Image> GifFrameWindow::madeLocked(std::size_t index) const {
+  auto it = ready_.find(index);
+  if (it == ready_.end()) return nullptr;
+  const Image& image = *it->second;
+  const bool atTarget = image.pixelWidth() == targetWidth_ && image.pixelHeight() == targetHeight_;
+  return atTarget || frameCount() > window_ ? it->second : nullptr;
+}
 
 std::size_t GifFrameWindow::shownIndexLocked(std::size_t index) const {
   // After a decoding error at frame f, the frames from f on show frame f - 1.
@@ -36,7 +62,7 @@ std::optional<std::size_t> GifFrameWindow::missingLocked() const {
   if (failedAt_ == std::size_t{0}) return std::nullopt;  // nothing decodes
   for (std::size_t k = 0; k < window_ && k < n; ++k) {
     std::size_t i = shownIndexLocked((want_ + k) % n);
-    if (!ready_.count(i)) return i;
+    if (!madeLocked(i)) return i;
   }
   return std::nullopt;
 }
@@ -86,9 +112,10 @@ void GifFrameWindow::produce() {
     if (compositor_.nextIndex() > *target || compositor_.failed()) compositor_.restart();
     const std::size_t index = compositor_.nextIndex();
     const bool keep = wantedLocked(index);
+    const int width = targetWidth_, height = targetHeight_;
     lock.unlock();
     const bool ok = compositor_.next();
-    std::shared_ptr<const Image> image = ok && keep ? compositor_.snapshot() : nullptr;
+    std::shared_ptr<const Image> image = ok && keep ? compositor_.snapshot(width, height) : nullptr;
     lock.lock();
     ++composited_;
     if (!ok) {
@@ -112,13 +139,9 @@ std::shared_ptr<const Image> GifFrameWindow::waitForFrame(std::size_t index, dou
   std::shared_ptr<const Image> found;
   changed_.wait_until(lock, deadline, [&] {
     if (failedAt_ == std::size_t{0}) return true;
-    auto it = ready_.find(shownIndexLocked(want_));
-    if (it == ready_.end()) {
-      scheduleLocked();  // the window may have moved on while we waited
-      return false;
-    }
-    found = it->second;
-    return true;
+    found = madeLocked(shownIndexLocked(want_));
+    if (!found) scheduleLocked();  // the window may have moved on while we waited
+    return found != nullptr;
   });
   return found;
 }

@@ -7,6 +7,11 @@
 // told to make the frames from there on. One compositing job runs at a time; it ends
 // when the window ahead of the playhead is full. A frame that cannot be decoded ends
 // the sequence: later indices show the last frame before it.
+//
+// Frames are made at the size they are drawn at (drawnAtPixelSize), never larger than
+// the GIF: a 400x400 badge in a 100x100 view keeps and hands over 40 KB frames, and the
+// renderer draws them without scaling. After a change of size the frames already made
+// are shown (scaled) until the new ones replace them as the window moves on.
 #pragma once
 
 #include <condition_variable>
@@ -16,6 +21,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "platform/toolkit/keyframe_animation.h"
 #include "ui/gif/gif_decoder.h"
@@ -26,17 +32,21 @@ class GifFrameWindow final : public KeyframeSource, public std::enable_shared_fr
  public:
   static constexpr std::size_t kDefaultWindow = 4;
 
-  /// Starts compositing the first frames at once. `info` is the scan of `bytes`.
+  /// Starts compositing the first frames at once, at `pixelSize` (width, height; zero:
+  /// the GIF's size) until told otherwise. `info` is the scan of `bytes`.
   static std::shared_ptr<GifFrameWindow> make(std::shared_ptr<const std::string> bytes,
                                               std::shared_ptr<const GifInfo> info,
-                                              std::size_t window = kDefaultWindow);
+                                              std::size_t window = kDefaultWindow,
+                                              std::pair<int, int> pixelSize = {0, 0});
 
   std::size_t frameCount() const override { return info_->frames.size(); }
   /// Main thread (any thread is safe); never waits for the worker.
   std::shared_ptr<const Image> frameAt(std::size_t index) override;
+  /// Frames from now on are made at this size (each side clamped to the GIF's).
+  void drawnAtPixelSize(int width, int height) override;
 
   /// Waits until frame `index` (or the frame shown in its place after a decoding error)
-  /// is ready, up to `timeoutSeconds`; nullptr when none comes. For tools and tests:
+  /// is made, up to `timeoutSeconds`; nullptr when none comes. For tools and tests:
   /// never on the main thread.
   std::shared_ptr<const Image> waitForFrame(std::size_t index, double timeoutSeconds);
 
@@ -54,6 +64,9 @@ class GifFrameWindow final : public KeyframeSource, public std::enable_shared_fr
  private:
   std::size_t shownIndexLocked(std::size_t index) const;
   bool wantedLocked(std::size_t index) const;
+  /// Frame `index` when it is made: held, and at the target size where a change of
+  /// size makes it again (see drawnAtPixelSize).
+  std::shared_ptr<const Image> madeLocked(std::size_t index) const;
   std::optional<std::size_t> missingLocked() const;
   void evictLocked();
   void scheduleLocked();
@@ -66,6 +79,7 @@ class GifFrameWindow final : public KeyframeSource, public std::enable_shared_fr
   mutable std::mutex mu_;
   std::condition_variable changed_;
   std::size_t want_ = 0;
+  int targetWidth_, targetHeight_;  // the size frames are made at
   std::map<std::size_t, std::shared_ptr<const Image>> ready_;
   std::shared_ptr<const Image> lastShown_;
   std::optional<std::size_t> failedAt_;
