@@ -140,7 +140,8 @@ struct LayerStack::Impl final : RenderSink {
                   Make make) {
     std::vector<Placed> next;
     for (const auto& [view, frame] : seen) {
-      auto it = std::find_if(placed.begin(), placed.end(), [&](const Placed& p) { return p.view.lock() == view; });
+      const auto& shown = view;  // clang before 16 cannot capture a structured binding
+      auto it = std::find_if(placed.begin(), placed.end(), [&](const Placed& p) { return p.view.lock() == shown; });
       if (it != placed.end()) {
         it->frame = frame;
         next.push_back(*it);
