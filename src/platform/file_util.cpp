@@ -5,18 +5,17 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <random>
 
 namespace qvad {
 
-FileRead readFileReporting(const std::string& path, std::size_t maxBytes) {
+namespace {
+
+// Reads `fd` to its end and closes it.
+FileRead readOpened(int fd, std::size_t maxBytes) {
   FileRead result;
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    result.error = errno;
-    return result;
-  }
   std::string out;
   char buf[8192];
   for (;;) {
@@ -38,6 +37,36 @@ FileRead readFileReporting(const std::string& path, std::size_t maxBytes) {
   ::close(fd);
   result.content = std::move(out);
   return result;
+}
+
+FileRead failure(int error) {
+  FileRead result;
+  result.error = error;
+  return result;
+}
+
+}  // namespace
+
+FileRead readFileReporting(const std::string& path, std::size_t maxBytes) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return failure(errno);
+  return readOpened(fd, maxBytes);
+}
+
+FileRead readRegularFileNoFollow(const std::string& path, std::size_t maxBytes) {
+  // O_NONBLOCK only so that opening a FIFO returns at once; the fstat refuses it next.
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+  if (fd < 0) return failure(errno);
+  struct stat st {};
+  int refused = 0;
+  if (::fstat(fd, &st) != 0) refused = errno;
+  else if (!S_ISREG(st.st_mode)) refused = EINVAL;
+  else if (static_cast<std::uintmax_t>(st.st_size) > maxBytes) refused = EFBIG;
+  if (refused != 0) {
+    ::close(fd);
+    return failure(refused);
+  }
+  return readOpened(fd, maxBytes);
 }
 
 std::optional<std::string> readFile(const std::string& path, std::size_t maxBytes) {

@@ -18,6 +18,11 @@ struct FileRead {
   int error = 0;
 };
 FileRead readFileReporting(const std::string& path, std::size_t maxBytes = 16u << 20);
+/// readFileReporting for a path a stranger may have planted: a symbolic link in the last
+/// component is refused (ELOOP) rather than followed, and anything but a regular file
+/// (a FIFO that would block the read, a device) is refused (EINVAL). The check is made
+/// on the opened descriptor, so a file swapped between a check and the read cannot slip by.
+FileRead readRegularFileNoFollow(const std::string& path, std::size_t maxBytes = 16u << 20);
 /// Writes through a temporary file in the same directory and renames it into place,
 /// so readers see the old or the new content, never a torn one. Creates parent
 /// directories. Returns false on any failure (the old file is then untouched).

@@ -1,7 +1,5 @@
 #include "ui/qv_gif_view.h"
 
-#include <sys/stat.h>
-
 #include <cfloat>
 #include <cmath>
 #include <cstdio>
@@ -19,13 +17,6 @@ namespace qvad {
 namespace {
 
 constexpr const char* kAnimationKey = "KpGifView";
-
-// lstat: a symbolic link where the cache file belongs is never followed (it could point
-// anywhere); it counts as missing and the atomic write replaces the link itself.
-bool regularFileExists(const std::string& path) {
-  struct stat st {};
-  return ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
 
 std::string numberText(double v) {
   char buf[32];
@@ -67,9 +58,10 @@ void QvGIFView::showGIFImageWithWebNetWorkUrl(const std::string& url, std::funct
     std::shared_ptr<const std::string> bytes;
     std::shared_ptr<const GifInfo> info;
     std::string why;
-    // A missing file (or a link) is simply downloaded; `why` stays empty then.
-    std::optional<std::string> read;
-    if (regularFileExists(path)) read = readFile(path, kMaxGifDownloadBytes);
+    // A missing file is simply downloaded; `why` stays empty then. So is a symbolic
+    // link where the cache file belongs: it is never followed (it could point anywhere),
+    // and the atomic write replaces the link itself.
+    std::optional<std::string> read = readRegularFileNoFollow(path, kMaxGifDownloadBytes).content;
     if (read) {
       GifLimits limits;
       limits.maxFileBytes = kMaxGifDownloadBytes;

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <cstdio>
 #include <functional>
 #include <string>
@@ -238,6 +241,23 @@ TEST(FileUtil, ReadRefusesOversizedFiles) {
   EXPECT_EQ(readFile(dir.path() + "/f", 100)->size(), 100u);
   EXPECT_FALSE(readFile(dir.path() + "/f", 99).has_value());
   EXPECT_FALSE(readFile(dir.path() + "/missing").has_value());
+}
+
+// The cache read of a path a stranger may have planted: links and FIFOs are refused on
+// the opened descriptor (a FIFO would otherwise block the worker for good).
+TEST(FileUtil, ReadRegularFileNoFollowRefusesLinksFifosAndOversize) {
+  testing::TempDir dir;
+  dir.write("f", "gif");
+  dir.write("elsewhere", "secret");
+  const std::string link = dir.path() + "/link", fifo = dir.path() + "/fifo";
+  ASSERT_EQ(::symlink((dir.path() + "/elsewhere").c_str(), link.c_str()), 0);
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  EXPECT_EQ(readRegularFileNoFollow(dir.path() + "/f").content, "gif");
+  EXPECT_EQ(readRegularFileNoFollow(link).error, ELOOP);
+  EXPECT_EQ(readRegularFileNoFollow(fifo).error, EINVAL);
+  EXPECT_EQ(readRegularFileNoFollow(dir.path()).error, EINVAL);
+  EXPECT_EQ(readRegularFileNoFollow(dir.path() + "/f", 2).error, EFBIG);
+  EXPECT_EQ(readRegularFileNoFollow(dir.path() + "/missing").error, ENOENT);
 }
 
 TEST(URLCache, AnAttachedEngineHearsTheSettingsOfNowAnEarlierEmptyingAndEveryChange) {

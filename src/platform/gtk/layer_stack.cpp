@@ -91,9 +91,9 @@ struct LayerStack::Impl final : RenderSink {
     bool changed = self->window->needsDisplay();
     if (changed) self->layout();
     const double now = MainQueue::main().now();
-    bool animating = self->window->isAnimating(now);
-    if (changed || self->window->animatedContentsChanged(now)) self->queueDraw();
-    if (animating) return G_SOURCE_CONTINUE;
+    const auto animation = self->window->animationState(now);
+    if (changed || animation.changed) self->queueDraw();
+    if (animation.running) return G_SOURCE_CONTINUE;
     self->tick = 0;
     return G_SOURCE_REMOVE;
   }

@@ -49,29 +49,27 @@ void Window::subtreeNeedsDisplay() {
 
 namespace {
 
-bool anyRunning(const View& v, double now) {
-  if (v.isHidden()) return false;
-  if (v.hasRunningAnimation(now)) return true;
+// One walk answers both of the drawer's questions. A hidden view and its subviews
+// neither run nor show a change; under alpha 0 they may run but draw nothing (the
+// renderer skips them too).
+void collect(const View& v, double now, bool drawn, Window::AnimationState& state) {
+  if (v.isHidden()) return;
+  drawn = drawn && v.alpha() > 0;
+  if (!state.running) state.running = v.hasRunningAnimation(now);
+  if (!state.changed && drawn) state.changed = v.animatedContentsChanged(now);
   for (const auto& s : v.subviews()) {
-    if (anyRunning(*s, now)) return true;
+    if (state.running && state.changed) return;
+    collect(*s, now, drawn, state);
   }
-  return false;
-}
-
-bool anyChanged(const View& v, double now) {
-  if (v.isHidden() || !(v.alpha() > 0)) return false;  // the renderer skips these too
-  if (v.animatedContentsChanged(now)) return true;
-  for (const auto& s : v.subviews()) {
-    if (anyChanged(*s, now)) return true;
-  }
-  return false;
 }
 
 }  // namespace
 
-bool Window::isAnimating(double now) const { return anyRunning(*this, now); }
-
-bool Window::animatedContentsChanged(double now) const { return anyChanged(*this, now); }
+Window::AnimationState Window::animationState(double now) const {
+  AnimationState state;
+  collect(*this, now, /*drawn=*/true, state);
+  return state;
+}
 
 bool Window::sendTap(Point p) {
   auto hit = hitTest(p);

@@ -47,11 +47,17 @@ class Window : public View {
   /// Runs (on the main thread) when the window goes from drawn to needing display; it
   /// must not draw inline, only schedule a frame. Empty clears it.
   void setDisplayHandler(std::function<void()> handler) { displayHandler_ = std::move(handler); }
-  /// Whether a view in the tree runs a contents animation at main-queue time `now`.
-  bool isAnimating(double now) const;
-  /// Whether a visible view's animation shows another image at `now` than the one drawn
-  /// last (View::animatedContentsChanged): the drawer's question on each tick.
-  bool animatedContentsChanged(double now) const;
+  /// The drawer's two questions on each tick, in one walk of the tree: whether a view
+  /// runs a contents animation at main-queue time `now` (keep ticking), and whether a
+  /// visible view's animation shows another image than the one drawn last
+  /// (View::animatedContentsChanged: draw).
+  struct AnimationState {
+    bool running = false;
+    bool changed = false;
+  };
+  AnimationState animationState(double now) const;
+  bool isAnimating(double now) const { return animationState(now).running; }
+  bool animatedContentsChanged(double now) const { return animationState(now).changed; }
   const char* className() const override { return "Window"; }
 
  protected:
