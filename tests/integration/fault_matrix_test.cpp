@@ -103,15 +103,6 @@ class FaultMatrix : public testing::SandboxSuite<FaultMatrix> {
   }
   static HeadlessMainQueue& queue() { return *HeadlessMainQueue::current(); }
 
-  // Runs the main loop until `done` or the wait ends.
-  static bool waitFor(const std::function<bool()>& done) {
-    for (double waited = 0; waited < kWait; waited += 0.02) {
-      if (done()) return true;
-      queue().runFor(0.02);
-    }
-    return done();
-  }
-
   // Starts and runs the main loop until the exchange has finished: some replies call nothing.
   StartOutcome start() {
     const int before = counting_->finished();
@@ -143,7 +134,7 @@ class FaultMatrix : public testing::SandboxSuite<FaultMatrix> {
       for (const auto& v : container_->subviews())
         if (auto b = std::dynamic_pointer_cast<QvInterActiveAdView>(v)) out->badge = b;
       return out->failures > 0 || out->visible();
-    }));
+    }, kWait));
     queue().runFor(0.1);  // a second failure or a late show would land now
     return *out;
   }
@@ -177,11 +168,7 @@ class FaultMatrix : public testing::SandboxSuite<FaultMatrix> {
   }
 
   static std::string badgeURL() { return sandbox_->baseURL() + kBadgePath; }
-  static std::string sandboxBadge() {
-    HttpRequest r;
-    r.url = badgeURL();
-    return testing::fetchAndWait(std::move(r), kWait).body.value_or("");
-  }
+  static std::string sandboxBadge() { return fetchSandbox(kBadgePath).body.value_or(""); }
 
   testing::TempDir documents_;
   std::string savedDocuments_;

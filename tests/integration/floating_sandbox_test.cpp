@@ -21,8 +21,6 @@ namespace {
 
 using nlohmann::json;
 
-constexpr double kWait = 20;  // seconds of real time; a loaded CI machine is slow
-
 struct Seen {
   int show = 0, click = 0, close = 0, failed = 0;
 };
@@ -37,29 +35,15 @@ class FloatingSandboxTest : public testing::SandboxSuite<FloatingSandboxTest> {
   }
   static HeadlessMainQueue& queue() { return *HeadlessMainQueue::current(); }
 
-  // One GET or POST to the sandbox, waited for on this thread.
   static HttpResponse fetch(const std::string& path, const char* method = "GET",
                             std::optional<std::string> body = std::nullopt) {
-    HttpRequest r;
-    r.method = method;
-    r.url = sandbox_->baseURL() + path;
-    r.timeoutSeconds = kWait;
-    r.body = std::move(body);
-    return testing::fetchAndWait(std::move(r), kWait + 5);
+    return fetchSandbox(path, method, std::move(body));
   }
   static json counts() {
     auto body = fetch("/_sandbox/counts").body.value_or("");
     return json::parse(body, nullptr, false);
   }
   static int count(const char* kind) { return counts()[kind].value("badge", 0); }
-  // Runs the main loop until `done` or the wait ends, checking every 50 ms of loop time.
-  static bool waitFor(const std::function<bool()>& done) {
-    for (double waited = 0; waited < kWait; waited += 0.05) {
-      if (done()) return true;
-      queue().runFor(0.05);
-    }
-    return done();
-  }
   static void screenshot(const View& root, const char* name) {
     if (const char* dir = std::getenv("QVAD_SCREENSHOT_DIR")) renderViewToPng(root, std::string(dir) + "/" + name, 2);
   }

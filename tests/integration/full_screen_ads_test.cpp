@@ -1,11 +1,9 @@
-// Full-screen ads against qvad-sandbox over HTTPS on loopback. The whole course of the
-// sandbox's pages runs on the real engine (webkit/ad_container_engine_test.cpp).
+// Full-screen ads against qvad-sandbox over HTTPS on loopback: a placement the server
+// does not know. Loading and the whole course of the sandbox's pages run on the real
+// engine (webkit/ad_container_engine_test.cpp).
 #include <gtest/gtest.h>
 
-#include <functional>
-
 #include "qvad/qv_interstitial_ad.h"
-#include "qvad/qv_reward_video_ad.h"
 #include "sdk/qv_inter_active_ad_manager_internal.h"
 #include "support/recording_ad_delegates.h"
 #include "support/sandbox_suite.h"
@@ -36,39 +34,6 @@ class FullScreenAdsTest : public SandboxSuite<FullScreenAdsTest, WebContainerTes
 
   std::shared_ptr<Strings> calls = std::make_shared<Strings>();
 };
-
-// Load over the network and the sandbox's page reaching the container, for both formats;
-// what the page then does is the engine tests' part.
-TEST_F(FullScreenAdsTest, EachFormatLoadsItsPlacementAndShowsTheSandboxPage) {
-  auto reward = QvRewardVideoAd::create("reward-1");
-  auto rewardDelegate = recordingRewardDelegate(calls);
-  reward->setDelegate(rewardDelegate);
-  auto interstitial = QvInterstitialAd::create();
-  interstitial->setPlacementId("interstitial-1");
-  auto interstitialDelegate = recordingInterstitialDelegate(calls);
-  interstitial->setDelegate(interstitialDelegate);
-  struct Format {
-    std::function<void()> load, show;
-    std::string page;
-  };
-  const Format formats[] = {
-      {[&] { reward->loadAD(); }, [&] { reward->showAd(host, false); }, "/pages/reward.html"},
-      {[&] { interstitial->loadAD(); }, [&] { interstitial->showAd(host, false); }, "/pages/interstitial.html"}};
-  for (const Format& f : formats) {
-    SCOPED_TRACE(f.page);
-    f.load();
-    ASSERT_TRUE(queue().runUntil([&] { return !calls->empty(); }, kWait));
-    ASSERT_EQ(*calls, Strings{"didLoad"});
-    f.show();
-    runFor(1);
-    auto c = std::dynamic_pointer_cast<BaseWKWebViewController>(host->presentedViewController());
-    ASSERT_TRUE(c);
-    EXPECT_EQ(lastLoadedURL(*c), sandbox_->baseURL() + f.page);
-    c->dismiss(false);
-    runFor(1);
-    calls->clear();
-  }
-}
 
 TEST_F(FullScreenAdsTest, UnknownPlacementFailsWithTheServersCode) {
   auto delegate = recordingInterstitialDelegate(calls);

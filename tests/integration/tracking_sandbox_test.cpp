@@ -42,22 +42,13 @@ class TrackingSandboxTest : public testing::SandboxSuite<TrackingSandboxTest> {
   void TearDown() override { leaveSandbox(); }
 
   static int control(const std::string& path, const std::string& body) {
-    HttpRequest r;
-    r.method = "POST";
-    r.url = sandbox_->baseURL() + path;
-    r.timeoutSeconds = 20;
-    r.body = body;
-    return static_cast<int>(testing::fetchAndWait(std::move(r), 25).statusCode);
+    return static_cast<int>(fetchSandbox(path, "POST", body).statusCode);
   }
   static void failTracking(const std::string& ad, int count) {
     ASSERT_EQ(control("/_sandbox/track-fail", json{{"count", count}, {"status", 503}, {"ad", ad}}.dump()), 200);
   }
   static int hits(const std::string& ad) {
-    HttpRequest r;
-    r.method = "GET";
-    r.url = sandbox_->baseURL() + "/_sandbox/counts";
-    r.timeoutSeconds = 20;
-    auto j = json::parse(testing::fetchAndWait(std::move(r), 25).body.value_or(""), nullptr, false);
+    auto j = json::parse(fetchSandbox("/_sandbox/counts").body.value_or(""), nullptr, false);
     return j.is_object() ? j["impl"].value(ad, 0) : -1;
   }
   static std::string url(const std::string& ad) { return sandbox_->baseURL() + "/track/impl?ad=" + ad; }

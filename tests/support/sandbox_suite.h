@@ -73,6 +73,24 @@ class SandboxSuite : public Base {
     QvConfiguration::setApiBaseURL("");
     QvConfiguration::setCAFile("");
   }
+  /// Runs the main queue in steps until `done` or `seconds` of real time pass.
+  static bool waitFor(const std::function<bool()>& done, double seconds = 20, double step = 0.02) {
+    for (double waited = 0; waited < seconds; waited += step) {
+      if (done()) return true;
+      HeadlessMainQueue::current()->runFor(step);
+    }
+    return done();
+  }
+  /// One request to the sandbox itself (its controls, counts and assets), waited for.
+  static HttpResponse fetchSandbox(const std::string& path, const char* method = "GET",
+                                   std::optional<std::string> body = std::nullopt) {
+    HttpRequest r;
+    r.method = method;
+    r.url = sandbox_->baseURL() + path;
+    r.timeoutSeconds = 20;
+    r.body = std::move(body);
+    return fetchAndWait(std::move(r), 25);
+  }
 
   static inline SandboxProcess* sandbox_ = nullptr;
 };

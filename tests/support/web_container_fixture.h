@@ -14,6 +14,7 @@
 #include "platform/service_slot.h"
 #include "platform/toolkit/application.h"
 #include "toolkit_fixture.h"
+#include "ui/net_setting_view.h"
 #include "web/base_wk_web_view_controller.h"
 
 namespace qvad::testing {
@@ -58,6 +59,12 @@ class WebContainerTest : public ToolkitTest {
       if (it->kind == ScriptedWebView::LoadCall::Kind::request) return it->request.url;
     }
     return "";
+  }
+  /// The network error view over the container's page, or null.
+  static std::shared_ptr<NetSettingView> errorView(BaseWKWebViewController& c) {
+    for (const auto& v : c.view()->subviews())
+      if (v->tag() == kNetSettingViewTag) return std::static_pointer_cast<NetSettingView>(v);
+    return nullptr;
   }
   static PlatformError error(long code, std::string text = "failed") {
     PlatformError e;

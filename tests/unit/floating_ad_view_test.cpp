@@ -8,7 +8,6 @@
 #include "platform/toolkit/image.h"
 #include "sdk/qv_inter_active_ad_view.h"
 #include "support/fake_http_session.h"
-#include "support/gif_writer.h"
 #include "support/toolkit_fixture.h"
 #include "ui/open_sfvc_manager.h"
 
@@ -45,20 +44,6 @@ class FloatingAdViewTest : public testing::ToolkitTest {
                ? std::dynamic_pointer_cast<QvInterActiveAdView>(container->subviews().back())
                : nullptr;
   }
-  // Answers the badge's GIF download with a real GIF and waits (real time: decoding
-  // runs on a worker) until the badge shows.
-  void loadGIF(const View& badge) {
-    auto reqs = session->requests();
-    const std::size_t done = reqs.size() - session->pending();
-    for (std::size_t i = done; i < reqs.size(); ++i) {
-      if (reqs[i].url == *kAd.imageUrl) {
-        session->replyBody(testing::makeBadgeGif(20, 2), 200, i - done);
-        EXPECT_TRUE(queue().runUntil([&] { return !badge.isHidden(); }, 20));
-        return;
-      }
-    }
-    FAIL() << "no pending GIF download";
-  }
   std::size_t requestsTo(const std::string& url) const {
     auto r = session->requests();
     return static_cast<std::size_t>(std::count_if(r.begin(), r.end(), [&](const auto& q) { return q.url == url; }));
@@ -69,41 +54,31 @@ class FloatingAdViewTest : public testing::ToolkitTest {
   Calls calls;
 };
 
-TEST_F(FloatingAdViewTest, DefaultPositionSitsNearTheBottomRightCorner) {
-  auto badge = show({-1000, -1000}, 1, container);
-  ASSERT_TRUE(badge);
-  EXPECT_EQ(badge->superview(), container);
-  const Rect f = badge->frame();
-  EXPECT_DOUBLE_EQ(f.x(), 265);
-  EXPECT_NEAR(f.y(), 610.8, 1e-9);
-  EXPECT_EQ(f.size, (Size{100, 120}));
+// Only both coordinates at -1000 select the default place near the bottom-right corner,
+// which uses the unscaled offsets: a double badge overhangs by 90.
+TEST_F(FloatingAdViewTest, OriginsScalesAndTheDefaultPlace) {
+  const struct {
+    Point origin;
+    double scale;
+    Rect frame;
+  } rows[] = {{{-1000, -1000}, 1, {265, 610.8, 100, 120}},
+              {{20, 100}, 1.5, {20, 80, 150, 170}},
+              {{-1000, 5}, 1, {-1000, -15, 100, 120}},
+              {{-1000, -1000}, 2, {265, 610.8, 200, 220}}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(std::to_string(row.origin.x) + "," + std::to_string(row.origin.y) + " at " + std::to_string(row.scale));
+    auto badge = show(row.origin, row.scale, container);
+    ASSERT_TRUE(badge);
+    EXPECT_NEAR(badge->frame().x(), row.frame.x(), 1e-9);
+    EXPECT_NEAR(badge->frame().y(), row.frame.y(), 1e-9);
+    EXPECT_EQ(badge->frame().size, row.frame.size);
+    EXPECT_EQ(badge->gifView()->frame(), Rect(0, 20, 100 * row.scale, 100 * row.scale));
+    EXPECT_EQ(badge->closeButton()->frame(), Rect(100 * row.scale - 20, 0, 15, 15));
+  }
+  EXPECT_EQ(container->subviews().size(), 4u) << "every call adds a badge";
+  auto badge = std::static_pointer_cast<QvInterActiveAdView>(container->subviews().front());
   EXPECT_NEAR(badge->origin()->y, 630.8, 1e-9);
   EXPECT_TRUE(badge->closeButton()->image()) << "the ic_close artwork";
-}
-
-TEST_F(FloatingAdViewTest, ExplicitOriginsAndScales) {
-  auto scaled = show({20, 100}, 1.5, container);
-  EXPECT_EQ(scaled->frame(), Rect(20, 80, 150, 170));
-  EXPECT_EQ(scaled->gifView()->frame(), Rect(0, 20, 150, 150));
-  EXPECT_EQ(scaled->closeButton()->frame(), Rect(130, 0, 15, 15));
-  // Only both coordinates at -1000 select the default.
-  EXPECT_EQ(show({-1000, 5}, 1, container)->frame(), Rect(-1000, -15, 100, 120));
-  // The default place uses the unscaled offsets, so a double badge overhangs by 90.
-  auto big = show({-1000, -1000}, 2, container);
-  EXPECT_DOUBLE_EQ(big->frame().x(), 265);
-  EXPECT_DOUBLE_EQ(big->frame().maxX() - container->bounds().width(), 90);
-  EXPECT_EQ(container->subviews().size(), 3u) << "every call adds a badge";
-}
-
-TEST_F(FloatingAdViewTest, BadgeIsHiddenUntilItsGIFHasLoadedWhileShowAndImpressionComeAtOnce) {
-  auto badge = show({10, 40}, 1, container);
-  EXPECT_TRUE(badge->isHidden());
-  EXPECT_EQ(calls.show, 1);
-  EXPECT_EQ(requestsTo(*kAd.reportImplUrl), 1u);
-  // The GIF's cache file is looked for on a worker first: its download comes a turn later.
-  EXPECT_TRUE(queue().runUntil([&] { return requestsTo(*kAd.imageUrl) == 1u; }, 20));
-  loadGIF(*badge);
-  EXPECT_FALSE(badge->isHidden());
 }
 
 TEST_F(FloatingAdViewTest, AnAdWithoutURLsStaysHiddenButStillShowsAndReports) {

@@ -92,17 +92,6 @@ TEST_F(FloatingShowAdTest, AFullReplyBecomesABadgeOnTheContainer) {
   EXPECT_TRUE(std::any_of(sent.begin(), sent.end(), [](const auto& r) { return r.url == "https://a.test/i"; }));
 }
 
-// Which fields are read is the reply mapping's; a reply with none still shows a badge.
-TEST_F(FloatingShowAdTest, AnEmptyReplyStillMakesAHiddenBadge) {
-  ASSERT_NO_FATAL_FAILURE(startWith(true));
-  showAd();
-  reply(R"({"code":0})");
-  auto list = badges();
-  ASSERT_EQ(list.size(), 1u);
-  EXPECT_TRUE(list[0]->isHidden());
-  EXPECT_EQ(seen.show, 1);
-}
-
 TEST_F(FloatingShowAdTest, QueryFailuresReachOnLoadFailedAndShowNothing) {
   ASSERT_NO_FATAL_FAILURE(startWith(true));
   showAd();

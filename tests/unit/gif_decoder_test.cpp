@@ -113,21 +113,6 @@ TEST(GifCompositing, IndicesOutsideTheTableLeaveThePixelAlone) {
   EXPECT_EQ(row0(*d.frames[1]), (Row{argb(kGreen), argb(kRed), argb(kRed)}));
 }
 
-TEST(GifCompositing, LocalTableAndInterlacedRows) {
-  auto s = canvas(1, 11);
-  GifWriterFrame f = solidFrame(0, 0, 1, 11, 0);
-  f.interlace = true;
-  f.palette.clear();
-  for (int y = 0; y < 11; ++y) {
-    f.palette.push_back(std::uint32_t(y * 20) << 8);
-    f.pixels[std::size_t(y)] = std::uint8_t(y);
-  }
-  s.frames = {f};
-  auto d = decode(writeGif(s));
-  ASSERT_EQ(d.frames.size(), 1u);
-  for (int y = 0; y < 11; ++y) EXPECT_EQ(px(*d.frames[0], 0, y), argb(std::uint32_t(y * 20) << 8)) << "row " << y;
-}
-
 TEST(GifScan, DelaysAndTheirControlBlocks) {
   auto s = canvas(1, 1);
   s.frames = {solidFrame(0, 0, 1, 1, 0, 0), solidFrame(0, 0, 1, 1, 0, 1), solidFrame(0, 0, 1, 1, 0, 25),

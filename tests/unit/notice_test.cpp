@@ -6,7 +6,6 @@
 #include "support/toolkit_fixture.h"
 #include "ui/d3_notice_manager.h"
 #include "ui/d3_notice_view.h"
-#include "ui/label_size_to_fix.h"
 
 namespace qvad {
 namespace {
@@ -34,17 +33,6 @@ TEST(D3NoticeView, BoxFramesTheTextWithFixedMarginsWhenMadeAndWhenChanged) {
   v->setTextContent(std::nullopt);
   EXPECT_EQ(v->label->frame().size, (Size{0, 0}));
   EXPECT_EQ(v->frame(), Rect(0, 0, 50, 30));
-}
-
-TEST(SizeToFix, KeepsTheOriginAndEmptiesWithoutText) {
-  auto label = View::make<Label>(Rect{7, 9, 100, 100});
-  label->setText("abc");
-  sizeToFix(*label);
-  EXPECT_EQ(label->frame().origin, (Point{7, 9}));
-  EXPECT_GT(label->frame().width(), 0);
-  label->setText(std::nullopt);
-  sizeToFix(*label);
-  EXPECT_EQ(label->frame(), Rect(7, 9, 0, 0));
 }
 
 class NoticeManagerTest : public testing::ToolkitTest {

@@ -26,18 +26,6 @@ void expectFailure(const ReplyOutcome<EmptyResult>& o, std::int64_t code, const 
   EXPECT_EQ(o.msg, msg);
 }
 
-TEST(ReplyOutcome, EnvelopeDecidesAndStatusIsIgnored) {
-  LogCapture log;
-  EXPECT_EQ(empty(body(R"({"code":0})")).kind, Kind::success);
-  EXPECT_EQ(empty(body(R"({"code":0})", 500)).kind, Kind::success);
-  EXPECT_EQ(empty(body(R"({"code":false,"msg":"x"})")).kind, Kind::success);
-  expectFailure(empty(body(R"({"code":"0"})")), -1000, "connect_error");
-  expectFailure(empty(body(R"({"code":2001})")), 2001, "");
-  expectFailure(empty(body(R"({"code":3,"msg":"bad key"})", 200)), 3, "bad key");
-  // A list is JSON, but "code" 0 cannot be read from it.
-  expectFailure(empty(body("[1,2]")), -1000, "connect_error");
-}
-
 TEST(ReplyOutcome, SilentWithoutBodyOrJSON) {
   LogCapture log;
   EXPECT_EQ(empty(HttpResponse{}).kind, Kind::none);

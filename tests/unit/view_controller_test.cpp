@@ -25,16 +25,6 @@ bool contains(const View& parent, const std::shared_ptr<View>& child) {
   return std::ranges::find(parent.subviews(), child) != parent.subviews().end();
 }
 
-TEST_F(ViewControllerTest, ViewLoadsOnceOnFirstAccessAndKnowsItsController) {
-  auto vc = std::make_shared<TrackedController>();
-  EXPECT_FALSE(vc->isViewLoaded());
-  auto v = vc->view();
-  vc->view();
-  EXPECT_EQ(vc->viewDidLoadCount, 1);
-  EXPECT_EQ(v->owningViewController(), vc);
-  EXPECT_EQ(v->frame(), Rect(0, 0, 375, 812));
-}
-
 TEST_F(ViewControllerTest, AnimatedPresentationTakesTransitionTimeThenCompletes) {
   auto shown = std::make_shared<ViewController>();
   bool done = false;
@@ -53,16 +43,6 @@ TEST_F(ViewControllerTest, AnimatedPresentationTakesTransitionTimeThenCompletes)
   // Full screen: the presenting view leaves the window.
   EXPECT_TRUE(contains(*window, shown->view()));
   EXPECT_FALSE(contains(*window, root->view()));
-}
-
-TEST_F(ViewControllerTest, CustomPresentationLeavesPresentingViewBeneath) {
-  auto overlay = std::make_shared<ViewController>();
-  overlay->setModalPresentationStyle(ModalPresentationStyle::custom);
-  root->present(overlay, false);
-  runUntilIdle();
-  ASSERT_EQ(window->subviews().size(), 2u);
-  EXPECT_EQ(window->subviews()[0], root->view());
-  EXPECT_EQ(window->subviews()[1], overlay->view());
 }
 
 TEST_F(ViewControllerTest, DismissedUnreferencedControllerIsDestroyedAfterCompletion) {
@@ -156,14 +136,6 @@ TEST_F(ViewControllerTest, WorkWaitingForTransitionsRunsAfterTheLastOneEnds) {
   runFor(3 * kTransitionDuration);
   EXPECT_EQ(order, (std::vector<std::string>{"idle", "presented", "dismissed", "after"}));
   EXPECT_TRUE(weakShown.expired());
-}
-
-TEST_F(ViewControllerTest, DismissWithNothingToDismissDoesNothing) {
-  auto vc = std::make_shared<ViewController>();
-  bool called = false;
-  vc->dismiss(false, [&] { called = true; });
-  runUntilIdle();
-  EXPECT_FALSE(called);
 }
 
 TEST_F(ViewControllerTest, ChildOfNavigationStackPresentsThroughItsContainer) {

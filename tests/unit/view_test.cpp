@@ -53,15 +53,6 @@ TEST(ViewTree, AddingMovesAViewAndReAddingBringsItToFront) {
   EXPECT_EQ(leaf->window(), nullptr);
 }
 
-TEST(ViewTree, ConvertToWindowAddsAncestorOrigins) {
-  auto root = View::make(Rect{0, 0, 100, 100});
-  auto mid = View::make(Rect{10, 20, 50, 50});
-  auto leaf = View::make(Rect{1, 2, 5, 5});
-  root->addSubview(mid);
-  mid->addSubview(leaf);
-  EXPECT_EQ(leaf->convertToWindow({0, 0}), (Point{11, 22}));
-}
-
 class TapTest : public testing::ToolkitTest {};
 
 TEST_F(TapTest, TapGoesToTheTopmostVisibleViewUnderThePoint) {

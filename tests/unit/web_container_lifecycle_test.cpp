@@ -15,13 +15,6 @@ namespace {
 
 using Strings = std::vector<std::string>;
 
-std::shared_ptr<NetSettingView> errorView(BaseWKWebViewController& c) {
-  for (const auto& v : c.view()->subviews()) {
-    if (v->tag() == kNetSettingViewTag) return std::static_pointer_cast<NetSettingView>(v);
-  }
-  return nullptr;
-}
-
 TEST_F(WebContainerTest, EntryPointsReadPageOptionsOnlyFromContainerURLs) {
   auto plain = show("tavro://webview");  // no question mark: shown as the page itself
   ASSERT_TRUE(plain);
@@ -109,15 +102,6 @@ TEST_F(WebContainerTest, LoadsStampTimesAndTheCloseButtonFollowsHistory) {
   EXPECT_EQ(*events, (Strings{"adWillClose", "adDidClose"}));
   EXPECT_TRUE(weak.expired());
   EXPECT_EQ(log.count("\n\n---------deinit:qvad.BaseWKWebViewController---------\n\n"), 1);
-}
-
-TEST_F(WebContainerTest, BackOnTheFirstPageCloses) {
-  auto c = show("https://ads.example/first");
-  page(*c).deliverLoad(page(*c).loadCalls()[0].navigation, "https://ads.example/first");
-  c->onBackClicked();
-  runFor(1);
-  EXPECT_EQ(*events, (Strings{"adWillClose", "adDidClose"}));
-  EXPECT_FALSE(host->presentedViewController());
 }
 
 TEST_F(WebContainerTest, ClosingByAPopEmitsNoDidClose) {

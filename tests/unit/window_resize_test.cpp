@@ -169,13 +169,6 @@ std::pair<std::vector<Rect>, bool> chromeOf(const BaseWKWebViewController& c) {
           c.buttonStripView->isHidden()};
 }
 
-std::shared_ptr<NetSettingView> errorView(BaseWKWebViewController& c) {
-  for (const auto& v : c.view()->subviews()) {
-    if (v->tag() == kNetSettingViewTag) return std::static_pointer_cast<NetSettingView>(v);
-  }
-  return nullptr;
-}
-
 using WebContainerResizeTest = WebContainerTest;
 
 TEST_F(WebContainerResizeTest, ResizedContainerIsLaidOutAsOneMadeAtTheNewSize) {
