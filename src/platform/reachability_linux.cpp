@@ -76,7 +76,16 @@ bool LinuxReachability::getFlags(std::uint32_t* flags) {
     unsigned long ifFlags = 0;
     if (auto text = readFile(dir + "/flags", 4096)) ifFlags = std::strtoul(trim(*text).c_str(), nullptr, 16);
     const bool up = ifFlags & IFF_UP;
-    const bool running = ifFlags & IFF_RUNNING;
+    // sysfs's `flags` are the administrative ones: IFF_RUNNING is never among them. The
+    // link's state is `operstate`; like the kernel's IFF_RUNNING, "unknown" (tunnels and
+    // other drivers that report no state) counts as running. Without it, the carrier.
+    bool running = false;
+    if (auto state = readFile(dir + "/operstate", 4096)) {
+      const std::string word = trim(*state);
+      running = word == "up" || word == "unknown";
+    } else if (auto carrier = readFile(dir + "/carrier", 4096)) {
+      running = trim(*carrier) == "1";
+    }
     if (up && running) {
       result |= ReachabilityFlags::kReachable;
     } else if (up) {
