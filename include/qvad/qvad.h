@@ -33,6 +33,14 @@ QVAD_EXPORT void qvad_set_api_base_url(const char *url);
 /** PEM file of extra certificate authorities to trust (QVAD_CA_FILE does the same).
     TLS verification is never switched off. */
 QVAD_EXPORT void qvad_set_ca_file(const char *path);
+/** Time-out of one server request in seconds (idle time, not the whole transfer); values
+    <= 0 restore the default of 30. */
+QVAD_EXPORT void qvad_set_request_timeout(double seconds);
+/** Directory of the GIF cache (QVAD_DOCUMENTS_DIR does the same). */
+QVAD_EXPORT void qvad_set_documents_directory(const char *path);
+/** Directory of the user defaults and the advertising identifier (QVAD_DATA_DIR does the
+    same). */
+QVAD_EXPORT void qvad_set_data_directory(const char *path);
 /** The user's choice to limit ad tracking (non-zero: limited); kept in the data directory. */
 QVAD_EXPORT void qvad_set_limit_ad_tracking(int on);
 /** Receives every console line of the library, without the newline. Unlike the other

@@ -165,6 +165,18 @@ void qvad_set_ca_file(const char* path) {
   guarded("qvad_set_ca_file", [&] { QvConfiguration::setCAFile(text(path)); });
 }
 
+void qvad_set_request_timeout(double seconds) {
+  guarded("qvad_set_request_timeout", [&] { QvConfiguration::setRequestTimeout(seconds); });
+}
+
+void qvad_set_documents_directory(const char* path) {
+  guarded("qvad_set_documents_directory", [&] { QvConfiguration::setDocumentsDirectory(text(path)); });
+}
+
+void qvad_set_data_directory(const char* path) {
+  guarded("qvad_set_data_directory", [&] { QvConfiguration::setDataDirectory(text(path)); });
+}
+
 void qvad_set_limit_ad_tracking(int on) {
   guarded("qvad_set_limit_ad_tracking", [&] { QvConfiguration::setLimitAdTracking(on != 0); });
 }

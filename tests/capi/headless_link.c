@@ -1,7 +1,8 @@
 /* A C program on the headless library alone (no GTK objects linked): start-up against a
    loopback port where nobody listens fails through the completion, a reward ad's failed
    load reaches its table and may release the ad from inside the callback, a released
-   ad hears nothing more, and no console line carries the secret. */
+   ad hears nothing more, no console line carries the secret, and the identifier file is
+   kept in the data directory the program set. */
 #define _POSIX_C_SOURCE 200809L
 
 #include <arpa/inet.h>
@@ -91,6 +92,8 @@ static double seconds(void) {
 int main(void) {
   record r;
   char url[64];
+  char data[] = "/tmp/qvad-capi-XXXXXX";
+  char identifier[64];
   const double end = seconds() + 30;
   qvad_reward_callbacks reward;
   qvad_interstitial_callbacks released;
@@ -107,6 +110,11 @@ int main(void) {
   (void)qvad_main_iterate(0);
 
   qvad_set_log_sink(on_line, &r);
+  /* The directories a C host chooses are the ones the library keeps its files in. */
+  CHECK(mkdtemp(data) != NULL);
+  qvad_set_data_directory(data);
+  qvad_set_documents_directory(data);
+  qvad_set_request_timeout(5);
   snprintf(url, sizeof url, "https://127.0.0.1:%d", unused_loopback_port());
   qvad_set_api_base_url(url);
 
@@ -144,6 +152,12 @@ int main(void) {
   CHECK(r.reward_code == -1004);
   CHECK(!r.released_heard);
   CHECK(r.secret_lines == 0);
+  snprintf(identifier, sizeof identifier, "%s/advertising-identifier.json", data);
+  CHECK(access(identifier, F_OK) == 0);
+  unlink(identifier);
+  snprintf(identifier, sizeof identifier, "%s/defaults.json", data);
+  unlink(identifier);
+  CHECK(rmdir(data) == 0); /* nothing else was written there */
   printf("start %lld, reward %lld, %d console lines\n", r.start_code, r.reward_code, r.lines);
   return failures ? 1 : 0;
 }
