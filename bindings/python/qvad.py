@@ -62,6 +62,9 @@ def _declare(name, restype, *argtypes):
 _version = _declare("qvad_version", ctypes.c_char_p)
 _set_api_base_url = _declare("qvad_set_api_base_url", None, ctypes.c_char_p)
 _set_ca_file = _declare("qvad_set_ca_file", None, ctypes.c_char_p)
+_set_request_timeout = _declare("qvad_set_request_timeout", None, ctypes.c_double)
+_set_documents_directory = _declare("qvad_set_documents_directory", None, ctypes.c_char_p)
+_set_data_directory = _declare("qvad_set_data_directory", None, ctypes.c_char_p)
 _set_limit_ad_tracking = _declare("qvad_set_limit_ad_tracking", None, ctypes.c_int)
 _set_log_sink = _declare("qvad_set_log_sink", None, _LOG_SINK, _VOIDP)
 _error_code = _declare("qvad_error_code", ctypes.c_longlong, _VOIDP)
@@ -147,6 +150,19 @@ def set_api_base_url(url: str) -> None:
 
 def set_ca_file(path: str) -> None:
     _set_ca_file(_text(path))
+
+
+def set_request_timeout(seconds: float) -> None:
+    """Idle time-out of one server request; <= 0 restores the default of 30 s."""
+    _set_request_timeout(float(seconds))
+
+
+def set_documents_directory(path: str) -> None:
+    _set_documents_directory(_text(path))
+
+
+def set_data_directory(path: str) -> None:
+    _set_data_directory(_text(path))
 
 
 def set_limit_ad_tracking(on: bool) -> None:

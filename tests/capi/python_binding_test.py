@@ -1,8 +1,10 @@
 """The Python binding over libqvad.so.0, without a display: start-up and a load against a
 loopback port where nobody listens fail as QvadError values, an ad closes itself from its
 own callback, a closed ad refuses calls, and the secret never reaches the log sink."""
+import os
 import socket
 import sys
+import tempfile
 import time
 import unittest
 
@@ -31,10 +33,15 @@ class BindingTest(unittest.TestCase):
         cls.lines = []
         qvad.set_log_sink(cls.lines.append)
         qvad.set_api_base_url(f"https://127.0.0.1:{unused_loopback_port()}")
+        cls.data = tempfile.TemporaryDirectory()
+        qvad.set_data_directory(cls.data.name)
+        qvad.set_documents_directory(cls.data.name)
+        qvad.set_request_timeout(5)
 
     @classmethod
     def tearDownClass(cls):
         qvad.set_log_sink(None)
+        cls.data.cleanup()
 
     def test_version_is_the_project_version(self):
         self.assertEqual(qvad.version(), sys.argv[1] if len(sys.argv) > 1 else qvad.version())
@@ -59,6 +66,8 @@ class BindingTest(unittest.TestCase):
         with self.assertRaises(ValueError):
             ad.load()
         self.assertFalse([line for line in self.lines if SECRET in line])
+        # The identifier is kept where the program said.
+        self.assertTrue(os.path.exists(os.path.join(self.data.name, "advertising-identifier.json")))
 
     def test_a_closed_ad_hears_nothing(self):
         heard = []
