@@ -5,8 +5,11 @@
 
 #if defined(__GNUC__) || defined(__clang__)
 #define QVAD_EXPORT __attribute__((visibility("default")))
+/* A member of an exported class that only the library itself calls. */
+#define QVAD_NO_EXPORT __attribute__((visibility("hidden")))
 #else
 #define QVAD_EXPORT
+#define QVAD_NO_EXPORT
 #endif
 
 #endif /* QVAD_EXPORT_H */

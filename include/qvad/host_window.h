@@ -65,7 +65,7 @@ class QVAD_EXPORT QvHostWindow {
   struct Impl;
 
  private:
-  explicit QvHostWindow(std::unique_ptr<Impl> impl);
+  QVAD_NO_EXPORT explicit QvHostWindow(std::unique_ptr<Impl> impl);
   std::unique_ptr<Impl> impl_;
 };
 

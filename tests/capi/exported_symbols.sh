@@ -17,6 +17,8 @@ public="$(sed -n 's/^class QVAD_EXPORT \([A-Za-z0-9_]*\).*/\1/p' "$include"/qvad
 
 grep -Ev "^(qvad_[a-z0-9_]+|_init|_fini|_edata|_end|__bss_start)$" "$tmp/all" |
   grep -Ev "^((typeinfo|typeinfo name|vtable) for )?qvad::($public)([^A-Za-z0-9_]|$)" >"$tmp/stray" || true
+# A public class's private implementation is the library's own.
+grep -E "^qvad::[A-Za-z0-9_]+::Impl::" "$tmp/all" >>"$tmp/stray" || true
 if [ -s "$tmp/stray" ]; then
   echo "exported outside the public API ($(wc -l <"$tmp/stray") symbols):" >&2
   head -40 "$tmp/stray" >&2

@@ -26,9 +26,11 @@ class HostScreenController final : public ViewController {
   void loadView() override;
 };
 
+// Nested in an exported class, so its members would be exported too: they are the
+// library's own.
 struct QvHostWindow::Impl {
-  Impl();
-  virtual ~Impl();
+  QVAD_NO_EXPORT Impl();
+  QVAD_NO_EXPORT virtual ~Impl();
   Impl(const Impl&) = delete;
   Impl& operator=(const Impl&) = delete;
 
@@ -48,22 +50,22 @@ struct QvHostWindow::Impl {
 
   /// The content area has this size now (points): the window and, for the key host
   /// window, the main screen follow.
-  void resized(double width, double height);
+  QVAD_NO_EXPORT void resized(double width, double height);
   /// The host's window got the focus: it becomes the key window.
-  void focused();
+  QVAD_NO_EXPORT void focused();
   /// Whether a presented controller (a full-screen ad, the browser, an alert) covers
   /// the host's content.
-  bool covered() const;
+  QVAD_NO_EXPORT bool covered() const;
   /// Whether a tap on `view` belongs to what lies beneath (the host's widgets).
-  bool passesClicks(const View& view) const;
+  QVAD_NO_EXPORT bool passesClicks(const View& view) const;
   /// Something that decides foreground or background changed: the application's state
   /// is worked out again on the next turn (events come in bursts, a focus change as a
   /// focus-out and a focus-in).
-  static void activityChanged();
+  QVAD_NO_EXPORT static void activityChanged();
 
   /// Closes what is presented over the host's screen (with the ads' will-close and
   /// did-close events) and takes the floating badges off it; then teardown().
-  void detach();
+  QVAD_NO_EXPORT void detach();
 
   std::shared_ptr<Window> window;
   std::shared_ptr<HostScreenController> controller;
