@@ -195,7 +195,7 @@ Probe playLargeBadge(double seconds) {
     // The tick: the same question the desktop window's frame clock asks.
     auto r = Clock::now();
     double renderCpu = cpuMs();
-    if (root->needsDisplay() || root->animatedContentsChanged(q.now())) {
+    if (root->needsDisplay() || root->animationState(q.now()).changed) {
       root->didDisplay();
       cairo_t* cr = cairo_create(surface);
       cairo_set_source_rgb(cr, 1, 1, 1);

@@ -1,8 +1,8 @@
 // start() to its completion against qvad-sandbox on loopback, each time in a fresh
 // process, next to a fresh process doing a bare libcurl HTTPS GET of the same signed
-// init URL (signed by the parent) with the same CA. Rounds alternate the two; each child prints its own time,
-// taken from just before the call to the completion (process start-up is not counted
-// on either side).
+// init URL (signed by the parent) with the same CA. Rounds alternate the two; each
+// child prints its own time, taken from just before the call to the completion
+// (process start-up is not counted on either side).
 #include <curl/curl.h>
 #include <sys/wait.h>
 #include <unistd.h>

@@ -81,7 +81,7 @@ TEST_F(WindowDisplayTest, AnimatingOnlyWhileAContentsAnimationChangesFrames) {
   auto view = View::make(Rect{0, 0, 10, 10});
   w->rootViewController()->view()->addSubview(view);
   auto px = std::make_shared<Image>(1, 1, 1, std::vector<std::uint32_t>{0xff000000});
-  EXPECT_FALSE(w->isAnimating(queue().now()));
+  EXPECT_FALSE(w->animationState(queue().now()).running);
   KeyframeAnimation a;
   a.values = {px, px};
   a.duration = 1;
@@ -89,17 +89,17 @@ TEST_F(WindowDisplayTest, AnimatingOnlyWhileAContentsAnimationChangesFrames) {
   w->didDisplay();
   view->addAnimation("anim", a);
   EXPECT_TRUE(w->needsDisplay());
-  EXPECT_TRUE(w->isAnimating(queue().now()));
+  EXPECT_TRUE(w->animationState(queue().now()).running);
   runFor(1.5);
-  EXPECT_TRUE(w->isAnimating(queue().now()));
+  EXPECT_TRUE(w->animationState(queue().now()).running);
   runFor(0.6);  // both cycles over
-  EXPECT_FALSE(w->isAnimating(queue().now()));
+  EXPECT_FALSE(w->animationState(queue().now()).running);
   view->addAnimation("anim", a);
   view->setHidden(true);  // a hidden animation needs no frames
-  EXPECT_FALSE(w->isAnimating(queue().now()));
+  EXPECT_FALSE(w->animationState(queue().now()).running);
   view->setHidden(false);
   view->removeAnimation("anim");
-  EXPECT_FALSE(w->isAnimating(queue().now()));
+  EXPECT_FALSE(w->animationState(queue().now()).running);
 }
 
 TEST_F(WindowDisplayTest, AnAnimationAsksForAFrameOnlyWhenItShowsAnotherImage) {
@@ -111,7 +111,7 @@ TEST_F(WindowDisplayTest, AnAnimationAsksForAFrameOnlyWhenItShowsAnotherImage) {
   a.values = {solid(0xffff0000), solid(0xff00ff00)};
   a.duration = 1;
   view->addAnimation("anim", a);
-  auto changed = [&] { return w->animatedContentsChanged(queue().now()); };
+  auto changed = [&] { return w->animationState(queue().now()).changed; };
   EXPECT_TRUE(changed());  // not drawn yet
   renderView(*w);
   EXPECT_FALSE(changed());
@@ -122,7 +122,7 @@ TEST_F(WindowDisplayTest, AnAnimationAsksForAFrameOnlyWhenItShowsAnotherImage) {
   renderView(*w);
   EXPECT_FALSE(changed());
   runFor(0.5);  // over and removed on completion: the settled look is one more change
-  EXPECT_FALSE(w->isAnimating(queue().now()));
+  EXPECT_FALSE(w->animationState(queue().now()).running);
   EXPECT_TRUE(changed());
   renderView(*w);
   EXPECT_FALSE(changed());

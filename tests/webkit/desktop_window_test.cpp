@@ -146,7 +146,7 @@ TEST_F(DesktopWindowTest, AnimationKeepsFramesComingUntilItEnds) {
   view->addAnimation("anim", a);
   // Several frames for one change: the animation, not the change, drives them.
   ASSERT_TRUE(pump([&] { return desktop.framesDrawn() >= start + 4; }));
-  ASSERT_TRUE(pump([&] { return !window->isAnimating(MainQueue::main().now()); }));
+  ASSERT_TRUE(pump([&] { return !window->animationState(MainQueue::main().now()).running; }));
   settle(desktop);
   auto after = desktop.framesDrawn();
   // One frame per image shown and one for the end, not one per tick (24 in 0.4 s).

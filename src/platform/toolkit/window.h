@@ -3,9 +3,9 @@
 //
 // Repainting: any change in the tree (View::setNeedsDisplay) marks the window as needing
 // display and calls its display handler once, until the drawer calls didDisplay(). While
-// a contents animation runs (isAnimating()) the drawer looks at every tick of the display
-// and draws only when animatedContentsChanged(): a GIF of 25 frames a second costs 25
-// repaints, not one per tick. No change and no new frame, no repaint.
+// a contents animation runs (animationState().running) the drawer looks at every tick of
+// the display and draws only when animationState().changed: a GIF of 25 frames a second
+// costs 25 repaints, not one per tick. No change and no new frame, no repaint.
 //
 // Resizing: the controller views the window holds directly (the root controller's and
 // every presented one's) fill its bounds; setFrame with a new size re-frames them, and
@@ -56,8 +56,6 @@ class Window : public View {
     bool changed = false;
   };
   AnimationState animationState(double now) const;
-  bool isAnimating(double now) const { return animationState(now).running; }
-  bool animatedContentsChanged(double now) const { return animationState(now).changed; }
   const char* className() const override { return "Window"; }
 
  protected:
